@@ -1,0 +1,217 @@
+#include "core/PalkMixer.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include "core/EngineStatics.h"
+#include "core/Log.h"
+#include "platform/Event.h"
+#include "platform/ProgramDirectory.h"
+#include "soundcard/SoundCard.h"
+#include "storage/ScratchBuffer.h"
+#include "tracks/Channel.h"
+
+PalkMixer::PalkMixer(char /*unused*/) {}
+
+PalkMixer::~PalkMixer() {
+    try {
+        Terminate();
+    } catch (const OrvellError&) {
+        // The settings could not be saved (the error logged itself). The cards, tracks and
+        // plug-ins must still go: their threads and libraries cannot outlive the engine.
+    }
+    if (!terminated_)
+        ReleaseCardsTracksAndPlugins();
+}
+
+void PalkMixer::Init(char count, char preMixCount) {
+    bufferCount_ = static_cast<int8_t>(count);
+    preMixCount_ = static_cast<int8_t>(preMixCount);
+    playing = false;
+    recording = false;
+    ProgramDirectory = ::ProgramDirectory();
+    // Running Init again reloads the plug-ins rather than loading each one a second time.
+    FreePlugins();
+    LoadPlugins(ProgramDirectory + "/Plugins");
+    SetPos_ms(0);
+    playerStarted_ = std::make_unique<Event>(false, false);
+}
+
+void PalkMixer::SetBufferInfo(int count, int size, int cache) {
+    bufferCount_ = static_cast<int8_t>(count);
+    preMixCount_ = static_cast<int8_t>(count - 1);
+    BufferSize = static_cast<uint32_t>(size) / 1024 * 1024;
+    for (SoundCard* card : cards_)
+        card->CreateBuffers(bufferCount_, BufferSize);
+    CacheSize = cache;
+    ResizeScratchBuffer(static_cast<size_t>(BufferSize) * 4);
+    if (!Channel::GrowData(static_cast<size_t>(BufferSize) * 4))
+        throw OrvellError("Out of memory");
+}
+
+void PalkMixer::GetBufferInfo(int& count, int& size, int& cache) {
+    count = bufferCount_;
+    // The cache a track reports; without tracks, the size new tracks will get.
+    cache = CacheSize;
+    size = static_cast<int>(BufferSize);
+}
+
+bool PalkMixer::SetSampleRate(unsigned int rate) {
+    SampleRate = rate;
+    for (int i = 0; i < pluginCount_; ++i)
+        plugins_[i](6, rate, static_cast<unsigned long>(-1));
+    return true;
+}
+
+long PalkMixer::GetSampleRate() {
+    return static_cast<long>(SampleRate);
+}
+
+int PalkMixer::AddCard(char deviceId) {
+    for (SoundCard* card : cards_) {
+        if (card->DeviceId == static_cast<int8_t>(deviceId)) {
+            OrvellError busy("Soundcard allready in use!");
+            busy.Code = 1;
+            throw busy;
+        }
+    }
+    SoundCard* card = new (std::nothrow) SoundCard(SoundCard::Antal);
+    if (!card)
+        throw DisplayedError("Out of memory");
+    try {
+        card->Init(deviceId);
+        cards_.push_back(card);
+    } catch (const InternalError&) {
+        delete card;
+        return 0;
+    } catch (...) {
+        delete card;
+        throw;
+    }
+    return 1;
+}
+
+void PalkMixer::RemoveSoundcards() {
+    if (IsPlaying_b())
+        throw DisplayedError("Stop playback before changing settings");
+    for (SoundCard* card : cards_) {
+        if (card->HasRecordingFile())
+            throw DisplayedError("Disable recording on all tracks before changing settings");
+    }
+    for (SoundCard* card : cards_)
+        delete card;
+    cards_.clear();
+    cards_.shrink_to_fit();
+}
+
+void PalkMixer::GetActiveSoundcards(std::list<std::string>& names) {
+    for (size_t i = 0; i < cards_.size(); ++i) {
+        char line[300];
+        std::snprintf(line, sizeof line, "%d: %s", static_cast<int>(i),
+                      cards_[i]->DeviceName.c_str());
+        names.emplace_back(line);
+    }
+}
+
+SoundCard* PalkMixer::GetSoundcard(char index) {
+    if (index < 0 || index > SoundCard::Antal - 1)
+        return nullptr;
+    if (static_cast<size_t>(index) >= cards_.size())
+        return nullptr;
+    return cards_[static_cast<size_t>(index)];
+}
+
+SoundCard* PalkMixer::GetSoundcard(int index) {
+    if (index < 0 || static_cast<size_t>(index) >= cards_.size())
+        return nullptr;
+    return cards_[static_cast<size_t>(index)];
+}
+
+Channel* PalkMixer::AddChannel() {
+    auto* channel = new Channel();
+    AddChannel(channel);
+    return channel;
+}
+
+void PalkMixer::AddChannel(Channel* channel) {
+    channel->Index = static_cast<int8_t>(tracks_.size());
+    tracks_.push_back(channel);
+}
+
+Channel* PalkMixer::GetChannel(char index) {
+    if (index < 0 || index > Channel::Antal - 1)
+        return nullptr;
+    // Channel::Antal also counts channels not (yet) added to the engine.
+    if (static_cast<size_t>(index) >= tracks_.size())
+        return nullptr;
+    return tracks_[static_cast<size_t>(index)];
+}
+
+void PalkMixer::Stop() {
+    if (!IsPlaying_b())
+        return;
+    playing = false;
+    recording = false;
+    int32_t position = PlayPos.load() / 1024 * 1024;
+    PlayPos = position;
+    MixPos = position;
+}
+
+void PalkMixer::SetPos(int frames) {
+    bool wasPlaying = IsPlaying_b();
+    if (wasPlaying)
+        Stop();
+    MixPos = frames;
+    PlayPos = frames;
+}
+
+void PalkMixer::SetPos_ms(unsigned long ms) {
+    int64_t frames = MsToFrames(static_cast<int64_t>(ms));
+    SetPos(static_cast<int>(frames / 1024 * 1024));
+}
+
+unsigned long PalkMixer::GetPos_ms() {
+    if (SampleRate == 0)
+        return 0;
+    auto frames = static_cast<uint32_t>(PlayPos.load());
+    return static_cast<unsigned long>(frames * 1000.0 / SampleRate);
+}
+
+void PalkMixer::Terminate() {
+    if (terminated_)
+        return;
+    Stop();
+    // An engine whose settings were never read holds only defaults; saving those would wipe
+    // the user's choices (a tool that loads the library just to list devices, say).
+    if (configured_)
+        SaveSettings();
+    terminated_ = true;
+    ReleaseCardsTracksAndPlugins();
+}
+
+void PalkMixer::ReleaseCardsTracksAndPlugins() {
+    for (SoundCard* card : cards_)
+        delete card;
+    cards_.clear();
+    activeCards_.clear();
+    for (Channel* channel : tracks_)
+        delete channel;
+    tracks_.clear();
+    tracks_.shrink_to_fit();
+    FreePlugins();
+}
+
+bool PalkMixer::GetLastError(OrvellError& error) {
+    std::lock_guard<std::mutex> guard(errorQueueLock_);
+    if (ErrorQueue.empty())
+        return false;
+    error = ErrorQueue.front();
+    ErrorQueue.pop_front();
+    return true;
+}
+
+void PalkMixer::QueueError(const OrvellError& error) {
+    std::lock_guard<std::mutex> guard(errorQueueLock_);
+    ErrorQueue.push_back(error);
+}

@@ -1,0 +1,114 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "core/OrvellError.h"
+#include "core/PalkExport.h"
+
+class Channel;
+class Event;
+class SoundCard;
+
+// A plug-in's one entry point: command code, two arguments, a result.
+using QuibFXFunction = unsigned long (*)(unsigned long, unsigned long, unsigned long);
+
+// The engine: settings, sound cards, tracks, transport and plug-ins. There is exactly one,
+// created when the library is loaded and reached through Mixer. Unless a member says
+// otherwise, every call is made on the GUI thread.
+class PALKENG_API PalkMixer {
+  public:
+    // The argument is not used; the library passes 3.
+    explicit PalkMixer(char unused);
+    ~PalkMixer();
+    PalkMixer(const PalkMixer&) = delete;
+    PalkMixer& operator=(const PalkMixer&) = delete;
+
+    // The engine lock: held by the player for one whole buffer cycle and by Stop.
+    void Lock() { engineLock_.lock(); }
+    void Unlock() { engineLock_.unlock(); }
+
+    // Settings.
+    void ReadSettings();
+    void SaveSettings();
+
+    // Buffers and rate.
+    void SetBufferInfo(int count, int size, int cache);
+    void GetBufferInfo(int& count, int& size, int& cache);
+    bool SetSampleRate(unsigned int rate);
+    // Output buffers per card.
+    int BufferCount() const { return bufferCount_; }
+    long GetSampleRate();
+
+    // Cards.
+    int AddCard(char deviceId);
+    void RemoveSoundcards();
+    void GetActiveSoundcards(std::list<std::string>& names);
+    SoundCard* GetSoundcard(char index);
+    SoundCard* GetSoundcard(int index);
+
+    // Tracks.
+    Channel* AddChannel();
+    void AddChannel(Channel* channel);
+    Channel* GetChannel(char index);
+
+    // Transport.
+    bool IsPlaying_b() const { return playing.load(); }
+    void Stop();
+    void SetPos(int frames);
+    void SetPos_ms(unsigned long ms);
+    unsigned long GetPos_ms();
+
+    // Plug-ins.
+    void LoadPlugins(std::string path);
+    void GetPluginNames(std::vector<std::string>& names);
+    QuibFXFunction GetPlugin(const char* name);
+    void FreePlugins();
+
+    // Shutdown: stops, saves the settings and releases cards, tracks and plug-ins. Does
+    // nothing once it has succeeded.
+    void Terminate();
+
+    // Takes the oldest queued error into error (which keeps its class); false when none.
+    bool GetLastError(OrvellError& error);
+
+    // The GUI reads these directly.
+    std::atomic<bool> playing{false};
+    std::string MidiFile;
+    std::string ProgramDirectory;
+
+  protected:
+    QuibFXFunction LoadPlugin(const std::string& file);
+
+  private:
+    void Init(char count, char preMixCount);
+    // Queues an error for the GUI (from any thread).
+    void QueueError(const OrvellError& error);
+    void ReleaseCardsTracksAndPlugins();
+
+    static constexpr int MaxPlugins = 100;
+
+    std::mutex engineLock_;
+    std::atomic<bool> recording{false};
+    int8_t bufferCount_ = 4;
+    int8_t preMixCount_ = 3;
+    std::vector<Channel*> tracks_;
+    QuibFXFunction plugins_[MaxPlugins] = {};
+    void* pluginModules_[MaxPlugins] = {};
+    std::mutex errorQueueLock_;
+    std::list<OrvellError> ErrorQueue;
+    std::vector<SoundCard*> cards_;
+    int pluginCount_ = 0;
+    std::vector<SoundCard*> activeCards_;
+    std::unique_ptr<Event> playerStarted_;
+    bool configured_ = false;  // ReadSettings ran
+    bool terminated_ = false;
+};
+
+// The one engine object.
+PALKENG_API extern PalkMixer* Mixer;

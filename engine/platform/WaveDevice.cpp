@@ -1,0 +1,174 @@
+#include "platform/WaveDevice.h"
+
+#include <algorithm>
+
+namespace wave {
+
+void HeaderQueue::Reserve(size_t capacity) {
+    if (capacity <= entries_.size()) return;
+    std::vector<Entry> grown(std::max(capacity, entries_.size() * 2));
+    for (size_t i = 0; i < size_; ++i) grown[i] = entries_[Slot(i)];
+    entries_ = std::move(grown);
+    head_ = 0;
+}
+
+bool HeaderQueue::Push(WaveHeader* header) {
+    if (size_ == entries_.size()) return false;
+    Entry& entry = entries_[Slot(size_)];
+    entry.header = header;
+    entry.mark = 0;
+    ++size_;
+    return true;
+}
+
+WaveHeader* HeaderQueue::PopFront() {
+    if (size_ == 0) return nullptr;
+    WaveHeader* header = entries_[head_].header;
+    head_ = (head_ + 1) % entries_.size();
+    --size_;
+    return header;
+}
+
+WaveDevice::WaveDevice(Direction direction, const WaveFormat& format, void* instance)
+    : direction_(direction), format_(format), instance_(instance) {
+    queue_.Reserve(8);
+}
+
+WaveDevice::~WaveDevice() {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            quit_ = true;
+        }
+        Notify();
+        thread_.join();
+    }
+}
+
+void WaveDevice::Attach(std::unique_ptr<DeviceDriver> driver) {
+    driver_ = std::move(driver);
+    thread_ = std::thread([this] { driver_->Run(*this); });
+}
+
+void WaveDevice::Notify() {
+    changed_.notify_all();
+    if (driver_) driver_->Wake();
+}
+
+Result WaveDevice::Prepare(WaveHeader* header) {
+    if (!header || !header->Data || header->BufferLength == 0) return UnspecifiedError;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (header->Flags & HeaderPrepared) return NoError;
+    // Growing here keeps Write and AddBuffer free of allocation: only prepared headers can
+    // be queued.
+    try {
+        queue_.Reserve(prepared_ + 1);
+    } catch (const std::bad_alloc&) {
+        return NoMemory;
+    }
+    ++prepared_;
+    header->Flags |= HeaderPrepared;
+    return NoError;
+}
+
+Result WaveDevice::Unprepare(WaveHeader* header) {
+    if (!header) return UnspecifiedError;
+    std::lock_guard<std::mutex> guard(lock_);
+    if (header->Flags & HeaderInQueue) return StillPlaying;
+    if (!(header->Flags & HeaderPrepared)) return NoError;
+    header->Flags &= ~HeaderPrepared;
+    if (prepared_ > 0) --prepared_;
+    return NoError;
+}
+
+Result WaveDevice::Queue(WaveHeader* header) {
+    if (!header) return UnspecifiedError;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!(header->Flags & HeaderPrepared)) return Unprepared;
+        if (header->Flags & HeaderInQueue) return StillPlaying;
+        if (!queue_.Push(header)) {
+            // Only when a header prepared on another device is queued here.
+            try {
+                queue_.Reserve(queue_.Size() + 1);
+            } catch (const std::bad_alloc&) {
+                return NoMemory;
+            }
+            queue_.Push(header);
+        }
+        if (direction_ == Direction::Capture) header->BytesRecorded = 0;
+        header->Flags = (header->Flags & ~HeaderDone) | HeaderInQueue;
+    }
+    Notify();
+    return NoError;
+}
+
+Result WaveDevice::StartCapture() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        captureStarted_ = true;
+    }
+    Notify();
+    return NoError;
+}
+
+Result WaveDevice::StopCapture() { return RunCommand(Command::Stop); }
+
+Result WaveDevice::Reset() { return RunCommand(Command::Reset); }
+
+Result WaveDevice::RunCommand(Command command) {
+    // The driver thread serves commands; asked from inside a callback it would wait for
+    // itself.
+    if (std::this_thread::get_id() == thread_.get_id()) return HandleBusy;
+    std::lock_guard<std::mutex> one(commandLock_);
+    std::unique_lock<std::mutex> lock(lock_);
+    captureStarted_ = false;
+    command_ = command;
+    const uint64_t ticket = ++commandsIssued_;
+    lock.unlock();
+    Notify();
+    lock.lock();
+    served_.wait(lock, [&] { return commandsServed_ >= ticket; });
+    return NoError;
+}
+
+void WaveDevice::ServeCommand(std::unique_lock<std::mutex>& lock) {
+    const Command command = command_;
+    const uint64_t ticket = commandsIssued_;
+    if (command == Command::Reset) {
+        // Only what was queued when the reset began: a callback may queue its header again.
+        for (size_t count = queue_.Size(); count > 0 && !queue_.Empty(); --count)
+            CompleteFront(lock);
+    } else if (command == Command::Stop && direction_ == Direction::Capture) {
+        if (!queue_.Empty() && queue_.At(0)->BytesRecorded > 0) CompleteFront(lock);
+    }
+    command_ = Command::None;
+    commandsServed_ = ticket;
+    served_.notify_all();
+}
+
+void WaveDevice::CompleteFront(std::unique_lock<std::mutex>& lock) {
+    WaveHeader* header = queue_.PopFront();
+    if (!header) return;
+    if (direction_ == Direction::Capture && header->BytesRecorded > 0)
+        peak_.store(PeakOf(header->Data, header->BytesRecorded, format_),
+                    std::memory_order_relaxed);
+    header->Flags = (header->Flags & ~HeaderInQueue) | HeaderDone;
+    lock.unlock();
+    Deliver(header);
+    lock.lock();
+}
+
+Result WaveDevice::Close() {
+    if (std::this_thread::get_id() == thread_.get_id()) return HandleBusy;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!queue_.Empty()) return StillPlaying;
+        quit_ = true;
+    }
+    Notify();
+    if (thread_.joinable()) thread_.join();
+    return NoError;
+}
+
+}  // namespace wave

@@ -1,0 +1,94 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/OrvellError.h"
+#include "core/PalkExport.h"
+#include "platform/WaveApi.h"
+#include "soundcard/BufferRing.h"
+
+class Channel;
+class Event;
+class Inbuff;
+class Outbuff;
+class SuperWaveFile;
+
+// One opened sound card: a wave-out device fed with a ring of output buffers, and a wave-in
+// device whose input buffers its recorder thread writes to a track.
+class PALKENG_API SoundCard {
+  public:
+    // Opens nothing: index is the card's position in the engine's card list.
+    explicit SoundCard(char index);
+    // Ends the recorder thread and frees the buffers. The devices must be closed already.
+    ~SoundCard();
+    SoundCard(const SoundCard&) = delete;
+    SoundCard& operator=(const SoundCard&) = delete;
+
+    // Reads the device's capabilities and name, starts the recorder thread and creates the
+    // buffers for the engine's buffer count and size.
+    void Init(char deviceId);
+    // Replaces every output and input buffer: count buffers of frames * 4 bytes, rounded
+    // down to a multiple of 1024.
+    void CreateBuffers(int count, unsigned long frames);
+
+    bool Muted_b() const { return muted_.load(); }
+    bool HasRecordingFile() const { return recordingFile_ != nullptr; }
+
+    // The wave API's result code as an error naming the failure and the device.
+    static OrvellError GetError(unsigned int code, unsigned int deviceId);
+
+    static int GetLagTime() { return LagTime; }
+    static void SetLagTime(int frames) { LagTime = frames; }
+
+    // Number of SoundCard objects in existence.
+    static int8_t Antal;
+    // Recording lag compensation in frames, added to the play position to find where the
+    // first recorded frame lands.
+    static int32_t LagTime;
+
+    // Read by the GUI.
+    wave::DeviceCaps Capabilities;
+    std::string DeviceName;
+    int8_t Index;
+    int8_t DeviceId = -1;
+
+    // Buffers, for inspection.
+    size_t OutputBufferCount() const { return outputBuffers_.size(); }
+    size_t InputBufferCount() const { return inputBuffers_.size(); }
+    const Outbuff& OutputBuffer(size_t i) const { return *outputBuffers_[i]; }
+    const Inbuff& InputBuffer(size_t i) const { return *inputBuffers_[i]; }
+
+  private:
+    void Recorder();
+
+    std::mutex recordQueueLock_;
+    std::mutex playbackLock_;
+    std::vector<std::unique_ptr<Inbuff>> inputBuffers_;
+    BufferRing<Inbuff> recordedQueue_;
+    std::atomic<bool> muted_{false};
+    wave::WaveOut* waveOut_ = nullptr;
+    wave::WaveIn* waveIn_ = nullptr;
+    std::atomic<bool> exit_{false};
+    std::atomic<bool> clock_{false};
+    SuperWaveFile* recordingFile_ = nullptr;
+    Channel* bounceTarget_ = nullptr;
+    std::vector<std::unique_ptr<Outbuff>> outputBuffers_;
+    BufferRing<Outbuff> freeList_;
+    BufferRing<Outbuff> filledList_;
+    std::unique_ptr<Event> bufferReturned_;
+    std::unique_ptr<Event> recordData_;
+    std::thread recorder_;
+    bool closeAfterStop_ = false;
+    std::unique_ptr<Event> recordFileClosed_;
+    Outbuff* currentBuffer_ = nullptr;
+};
+
+// Appends "N: product name" for every playback device of the machine, numbered by device.
+PALKENG_API void GetAllSoundCards(std::list<std::string>& names);

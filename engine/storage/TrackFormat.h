@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/WaveFormat.h"
+
+// The four track formats the engine can read and mix.
+enum class TrackFormatKind { None, Mono8, Stereo8, Mono16, Stereo16 };
+
+// The kind of format, or None when it is not PCM with 8 or 16 bits, mono or stereo.
+TrackFormatKind KindOfFormat(const WaveFormat& format);
+// Bytes per frame of a usable kind (0 for None).
+uint32_t BytesPerFrame(TrackFormatKind kind);
+// What makes format unusable, in words for the user; empty when it is usable.
+std::string FormatProblem(const WaveFormat& format);
+// True for the all-zero record a track has before it gets a format.
+bool IsEmptyFormat(const WaveFormat& format);

@@ -1,0 +1,110 @@
+#include "WaveTestSupport.h"
+
+#include <algorithm>
+#include <cstring>
+
+WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
+    WaveFormat format;
+    format.FormatTag = WaveFormatPcm;
+    format.Channels = channels;
+    format.SamplesPerSec = rate;
+    format.BitsPerSample = bits;
+    format.BlockAlign = static_cast<uint16_t>(channels * bits / 8);
+    format.AvgBytesPerSec = rate * format.BlockAlign;
+    return format;
+}
+
+std::string PatternBytes(size_t count, uint32_t seed) {
+    std::string bytes(count, '\0');
+    uint32_t state = seed * 2654435761u + 1;
+    for (char& byte : bytes) {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        byte = static_cast<char>(state);
+    }
+    return bytes;
+}
+
+TestBuffer::TestBuffer(size_t bytes) : data(bytes, '\0') {
+    header.Data = data.data();
+    header.BufferLength = static_cast<uint32_t>(bytes);
+    header.User = this;
+}
+
+void TestBuffer::Fill(const std::string& bytes) {
+    std::memcpy(data.data(), bytes.data(), std::min(bytes.size(), data.size()));
+}
+
+std::string TestBuffer::Recorded() const { return std::string(data.data(), header.BytesRecorded); }
+
+std::vector<std::unique_ptr<TestBuffer>> MakeBuffers(size_t count, size_t bytes) {
+    std::vector<std::unique_ptr<TestBuffer>> buffers;
+    for (size_t i = 0; i < count; ++i) buffers.push_back(std::make_unique<TestBuffer>(bytes));
+    return buffers;
+}
+
+void ReturnedBuffers::OutCallback(wave::WaveOut*, uint32_t message, void* instance,
+                                  wave::WaveHeader* header) {
+    static_cast<ReturnedBuffers*>(instance)->Note(message, header);
+}
+
+void ReturnedBuffers::InCallback(wave::WaveIn*, uint32_t message, void* instance,
+                                 wave::WaveHeader* header) {
+    static_cast<ReturnedBuffers*>(instance)->Note(message, header);
+}
+
+void ReturnedBuffers::OnReturn(std::function<void(wave::WaveHeader*)> action) {
+    std::lock_guard<std::mutex> guard(lock_);
+    action_ = std::move(action);
+}
+
+void ReturnedBuffers::Note(uint32_t message, wave::WaveHeader* header) {
+    std::function<void(wave::WaveHeader*)> action;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        headers_.push_back(header);
+        messages_.push_back(message);
+        threads_.push_back(std::this_thread::get_id());
+        flags_.push_back(header->Flags);
+        if (message == wave::InData) captured_.append(header->Data, header->BytesRecorded);
+        action = action_;
+    }
+    if (action) action(header);
+    changed_.notify_all();
+}
+
+bool ReturnedBuffers::WaitFor(size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(lock_);
+    return changed_.wait_for(lock, timeout, [&] { return headers_.size() >= count; });
+}
+
+size_t ReturnedBuffers::Count() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return headers_.size();
+}
+
+std::vector<wave::WaveHeader*> ReturnedBuffers::Headers() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return headers_;
+}
+
+std::vector<uint32_t> ReturnedBuffers::Messages() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return messages_;
+}
+
+std::vector<std::thread::id> ReturnedBuffers::Threads() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return threads_;
+}
+
+std::vector<uint32_t> ReturnedBuffers::FlagsSeen() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return flags_;
+}
+
+std::string ReturnedBuffers::CapturedBytes() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return captured_;
+}

@@ -1,0 +1,15 @@
+#include "FormatNames.h"
+
+std::vector<std::string> FormatNames(uint32_t flags) {
+    static const char* const rates[] = {"11025", "22050", "44100", "48000", "96000"};
+    static const char* const kinds[] = {"mono 8-bit", "stereo 8-bit", "mono 16-bit",
+                                        "stereo 16-bit"};
+    std::vector<std::string> names;
+    for (int rate = 0; rate < 5; ++rate) {
+        for (int kind = 0; kind < 4; ++kind) {
+            if (flags & (1u << (rate * 4 + kind)))
+                names.push_back(std::string(rates[rate]) + " Hz " + kinds[kind]);
+        }
+    }
+    return names;
+}

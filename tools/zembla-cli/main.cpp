@@ -1,0 +1,55 @@
+// zembla-cli: the engine from the command line.
+//   zembla-cli devices   lists the sound cards the engine sees, with their capabilities
+#include <cstdio>
+#include <cstring>
+#include <list>
+#include <string>
+
+#include "FormatNames.h"
+#include "platform/VirtualCards.h"
+#include "platform/WaveApi.h"
+#include "soundcard/SoundCard.h"
+
+namespace {
+
+void PrintCaps(const char* side, const wave::DeviceCaps& caps) {
+    std::printf("    %s: %u channel%s\n", side, caps.Channels, caps.Channels == 1 ? "" : "s");
+    for (const std::string& format : FormatNames(caps.Formats))
+        std::printf("        %s\n", format.c_str());
+}
+
+int ListDevices() {
+    std::list<std::string> cards;
+    GetAllSoundCards(cards);
+    std::printf("Sound cards (%s backend): %zu\n", wave::BackendName(), cards.size());
+    uint32_t device = 0;
+    for (const std::string& card : cards) {
+        std::printf("%s\n", card.c_str());
+        wave::DeviceCaps caps;
+        if (wave::WaveOutGetDevCaps(device, caps) == wave::NoError)
+            PrintCaps("playback", caps);
+        if (device < wave::WaveInGetNumDevs() &&
+            wave::WaveInGetDevCaps(device, caps) == wave::NoError)
+            PrintCaps("capture", caps);
+        else
+            std::printf("    capture: none\n");
+        ++device;
+    }
+    return 0;
+}
+
+int Usage() {
+    std::fprintf(stderr,
+                 "usage: zembla-cli devices\n"
+                 "  devices   list the sound cards the engine sees\n"
+                 "Set ZEMBLA_AUDIO=virtual (and ZEMBLA_VIRTUAL_CARDS=N) for virtual cards.\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "devices") == 0)
+        return ListDevices();
+    return Usage();
+}

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Zembla's two commands for a Debian 12 machine:
+#   ./zembla.sh run    install what is missing, build, start the program
+#   ./zembla.sh test   install what is missing, build, run every test (plain, sanitizers, fuzz)
+set -euo pipefail
+
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+cd "$here"
+jobs="$(nproc 2>/dev/null || echo 2)"
+
+# Debian packages the build and the tests need (see README).
+packages=(
+    build-essential cmake pkg-config
+    libasound2-dev alsa-utils
+    libgtest-dev libgmock-dev libbenchmark-dev
+    clang-14 libclang-rt-14-dev
+)
+
+install_packages() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {  # dir, extra cmake args...
+    local dir="$1"
+    shift
+    cmake -S "$here" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+run_ctest() {  # dir, extra ctest args...
+    local dir="$1"
+    shift
+    ctest --test-dir "$dir" --output-on-failure -j "$jobs" "$@"
+}
+
+cmd_run() {
+    install_packages
+    configure_and_build build
+    # Until the program's window exists, "run" shows the sound cards the engine sees.
+    ./build/bin/zembla-cli devices
+}
+
+cmd_test() {
+    install_packages
+    echo "== Build with warnings as errors, all tests"
+    configure_and_build build -DZEMBLA_WERROR=ON
+    run_ctest build -LE fuzz
+
+    echo "== Engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+    configure_and_build build-asan -DZEMBLA_WERROR=ON -DZEMBLA_SANITIZE=address,undefined -DZEMBLA_BENCH=OFF
+    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+        run_ctest build-asan -L engine
+
+    echo "== Threaded engine tests under ThreadSanitizer"
+    configure_and_build build-tsan -DZEMBLA_WERROR=ON -DZEMBLA_SANITIZE=thread -DZEMBLA_BENCH=OFF
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build-tsan -L threaded
+
+    if [ -f fuzz/CMakeLists.txt ]; then
+        echo "== Short fuzz runs"
+        CC=clang-14 CXX=clang++-14 configure_and_build build-fuzz -DZEMBLA_FUZZ=ON \
+            -DZEMBLA_TESTS=OFF -DZEMBLA_BENCH=OFF
+        run_ctest build-fuzz -L fuzz
+    fi
+}
+
+case "${1:-}" in
+    run) cmd_run ;;
+    test) cmd_test ;;
+    *)
+        echo "usage: $0 run|test" >&2
+        exit 2
+        ;;
+esac
