@@ -82,6 +82,30 @@ void SoundCard::CreateBuffers(int count, unsigned long frames) {
     }
 }
 
+bool SoundCard::NextOutBuffer() {
+    if (muted_)
+        return true;
+    std::unique_lock<std::mutex> guard(playbackLock_);
+    while (freeList_.Empty()) {
+        guard.unlock();
+        if (!bounceTarget_)
+            bufferReturned_->Wait();
+        if (!Mixer || !Mixer->IsPlaying_b())
+            return false;
+        guard.lock();
+    }
+    if (currentBuffer_)
+        filledList_.Push(currentBuffer_);
+    currentBuffer_ = freeList_.Pop();
+    currentBuffer_->Clear();
+    return true;
+}
+
+void SoundCard::Mix(const short* samples) {
+    if (currentBuffer_)
+        currentBuffer_->Mix(reinterpret_cast<const int16_t*>(samples));
+}
+
 void SoundCard::Recorder() {
     // Waits for captured buffers until the card goes away. The exit flag is checked after
     // every wake-up, so a card destroyed right after Init still ends its recorder.

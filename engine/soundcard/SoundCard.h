@@ -38,6 +38,14 @@ class PALKENG_API SoundCard {
     // down to a multiple of 1024.
     void CreateBuffers(int count, unsigned long frames);
 
+    // Player thread: takes the next empty output buffer as the one being mixed, waiting for
+    // the device to give one back when none is free. False when the engine stopped playing
+    // while it waited. Does nothing (true) on a muted card.
+    bool NextOutBuffer();
+    // Player thread: adds one buffer of 16-bit stereo frames (at least the buffer's length)
+    // into the buffer being mixed.
+    void Mix(const short* samples);
+
     bool Muted_b() const { return muted_.load(); }
     bool HasRecordingFile() const { return recordingFile_ != nullptr; }
 
@@ -64,6 +72,7 @@ class PALKENG_API SoundCard {
     size_t InputBufferCount() const { return inputBuffers_.size(); }
     const Outbuff& OutputBuffer(size_t i) const { return *outputBuffers_[i]; }
     const Inbuff& InputBuffer(size_t i) const { return *inputBuffers_[i]; }
+    const Outbuff* CurrentBuffer() const { return currentBuffer_; }
 
   private:
     void Recorder();

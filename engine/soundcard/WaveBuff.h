@@ -20,6 +20,7 @@ class WaveBuff {
     wave::WaveHeader* Header() { return &header_; }
     uint32_t Length() const { return header_.BufferLength; }
     int16_t* Samples() { return reinterpret_cast<int16_t*>(memory_.Data()); }
+    const int16_t* Samples() const { return reinterpret_cast<const int16_t*>(memory_.Data()); }
     bool Prepared() const { return prepared_ != 0; }
     bool Fresh() const { return fresh_; }
 

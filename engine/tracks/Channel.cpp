@@ -5,6 +5,9 @@
 
 #include "core/EngineStatics.h"
 #include "core/OrvellError.h"
+#include "core/PalkMixer.h"
+#include "platform/WaveFormat.h"
+#include "storage/SuperWaveFile.h"
 
 char Channel::Antal = 0;
 short* Channel::Data = nullptr;
@@ -15,9 +18,13 @@ Channel::Channel() {
     if (!Data && !GrowData(static_cast<size_t>(BufferSize) * 4))
         throw DisplayedError("Out of memory");
     ++Antal;
+    VolumeEvents.push_back({0, 1.0f});
+    PanEvents.push_back({0, 0.0f});
+    File = new SuperWaveFile();
 }
 
 Channel::~Channel() {
+    delete File;  // its files stay on disk
     if (--Antal == 0) {
         std::free(Data);
         Data = nullptr;
@@ -37,4 +44,28 @@ bool Channel::GrowData(size_t bytes) {
     Data = static_cast<short*>(block);
     dataBytes_ = bytes;
     return true;
+}
+
+void Channel::SetFormat(bool stereo, bool sixteenBit) {
+    WaveFormat format;
+    format.FormatTag = WaveFormatPcm;
+    format.Channels = stereo ? 2 : 1;
+    // The song's rate applies to every track, so a track's format carries none.
+    format.SamplesPerSec = 0;
+    format.AvgBytesPerSec = 0;
+    format.BlockAlign = static_cast<uint16_t>(format.Channels * (sixteenBit ? 2 : 1));
+    format.BitsPerSample = sixteenBit ? 16 : 8;
+    format.ExtraSize = 0;
+    File->SetFormat(format);
+}
+
+void Channel::GetFormat(bool& stereo, bool& sixteenBit) const {
+    stereo = File->Format.Channels == 2;
+    sixteenBit = File->Format.BitsPerSample == 16;
+}
+
+void Channel::SetSoundCard(char index) {
+    if (!Mixer || !Mixer->GetSoundcard(index))
+        throw DisplayedError("Invalid sound card index");
+    CardIndex = index;
 }

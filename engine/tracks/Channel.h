@@ -1,13 +1,24 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <string>
 
 #include "core/PalkExport.h"
+#include "tracks/ChannelEvent.h"
 
 class PalkMixer;
+class SuperWaveFile;
 
-// One track of a song.
+// One track of a song: its audio file, its volume and pan programs with the realtime values
+// recorded while the song plays, its static offsets, and its mixing into its card's buffer.
+//
+// Threads: the GUI thread edits; the player thread calls Mix. The programs are guarded by one
+// short lock per channel, held by the GUI for each edit and by Mix for the look-ups of one
+// buffer. Flags and values the player reads without the lock are atomic.
 class PALKENG_API Channel {
   public:
     Channel();
@@ -16,6 +27,41 @@ class PALKENG_API Channel {
     Channel& operator=(const Channel&) = delete;
 
     int GetIndex() const { return Index; }
+    SuperWaveFile* GetChannelFile() const { return File; }
+
+    // Track format.
+    void SetFormat(bool stereo, bool sixteenBit);
+    void GetFormat(bool& stereo, bool& sixteenBit) const;
+
+    // Automation (positions in milliseconds at this boundary).
+    void Fade(unsigned long from_ms, unsigned long to_ms, EventTypes::EventType type, float target);
+    void ClearEvents(bool isVolume);
+    void ClearEvents(unsigned int from_ms, unsigned int to_ms, bool isVolume);
+    void Volume(float v);
+    void Pan(float p);
+    void RealTimeFade(bool start, bool isVolume);
+    void GetRealtimeVolPan(float& volume, float& pan);
+    void SetOffsetVol(float volume) { OffsetVolume = volume; }
+    void SetOffsetPan(float pan) { OffsetPan = pan; }
+    void GetOffsetVolPan(float& volume, float& pan) const {
+        volume = OffsetVolume;
+        pan = OffsetPan;
+    }
+
+    // Copies of the programs, for display and saving.
+    EventList GetVolumeEvents() const;
+    EventList GetPanEvents() const;
+
+    // Mixing. Mix runs on the player thread only.
+    void Mix();
+    void MixToCardBuffer();
+    void Enable(bool on) { Disabled = !on; }
+    bool IsEnabled() const { return !Disabled; }
+    void SetSoundCard(char index);
+    char GetSoundCardIndex() const { return CardIndex; }
+    void DispNext() {}
+    void DispInput() {}
+    void SetSampleRate(unsigned int /*rate*/) {}
 
     // Number of live channels.
     static char Antal;
@@ -26,15 +72,60 @@ class PALKENG_API Channel {
     // The step of a drawn fade.
     static unsigned int FadeResolution_ms;
 
-    // Makes Data hold at least bytes bytes (it never shrinks). Called when the buffer grows.
+    // Makes Data hold at least bytes bytes (it never shrinks). Called when the buffer grows,
+    // while the transport is stopped.
     static bool GrowData(size_t bytes);
 
     std::string Name;
+    std::list<std::string> Plugins;
+
+  protected:
+    // The event in effect at frame: pos = the last event reached walking from the head while
+    // the next event's time is <= frame. Returns the time of the event after pos, or -1 when
+    // pos is the last event. The caller holds the program lock.
+    int FindPrevEvent(int frame, bool isVolume, EventPosition& pos) const;
+    // Both programs; returns the earlier of the two next times (unsigned: -1 loses).
+    int FindPrevEvent(int frame, EventPosition& volumePos, EventPosition& panPos) const;
+
+    // The gain pass of Mix on Data alone, for the buffer starting at frame start.
+    void VolMix(uint32_t start);
 
   private:
     friend class PalkMixer;
 
+    EventList& Program(bool isVolume) { return isVolume ? VolumeEvents : PanEvents; }
+    const EventList& Program(bool isVolume) const { return isVolume ? VolumeEvents : PanEvents; }
+    void ResetProgram(bool isVolume);
+    void ClearRange(unsigned int from_ms, unsigned int to_ms, bool isVolume);
+    // The cursor look-up Mix uses: the same result as FindPrevEvent, walking on from where the
+    // previous look-up of this run ended.
+    int CursorFind(uint32_t frame, EventPosition& volumePos, EventPosition& panPos);
+    static int FindFrom(const EventList& program, int frame, EventPosition& pos);
+
+    SuperWaveFile* File = nullptr;
+    std::atomic<bool> Recording{false};
+    std::atomic<bool> Disabled{false};
+    std::atomic<char> CardIndex{0};
+
+    // Guards the four lists and the cursors.
+    mutable std::mutex programLock_;
+    EventList PanEvents;
+    EventList RealtimePanEvents;
+    EventList VolumeEvents;
+    EventList RealtimeVolumeEvents;
+    std::atomic<float> RealtimePan{0.0f};
+    std::atomic<float> RealtimeVolume{1.0f};
+    std::atomic<bool> RealtimeActive{false};
+    std::atomic<float> OffsetPan{0.0f};
+    std::atomic<float> OffsetVolume{1.0f};
     int8_t Index = -1;
+
+    // Where the player's last look-up ended; invalid after an edit or a jump back.
+    uint64_t programVersion_ = 0;
+    uint64_t cursorVersion_ = ~uint64_t{0};
+    uint32_t cursorFrame_ = 0;
+    EventPosition volumeCursor_ = 0;
+    EventPosition panCursor_ = 0;
 
     static size_t dataBytes_;
 };

@@ -1,0 +1,97 @@
+// A channel's share of each output buffer. Everything here runs on the player thread: no
+// allocation, no I/O beyond the track's own read, and the program lock only for the gain pass.
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/EngineStatics.h"
+#include "core/PalkMixer.h"
+#include "soundcard/SoundCard.h"
+#include "storage/SuperWaveFile.h"
+#include "tracks/Channel.h"
+
+namespace {
+
+// Scales one sample, truncating toward zero and saturating at the 16-bit range (a gain above
+// 1.0 clips instead of wrapping around).
+inline short Scale(short sample, float gain) {
+    float scaled = static_cast<float>(sample) * gain;
+    scaled = std::clamp(scaled, -32768.0f, 32767.0f);
+    return static_cast<short>(scaled);
+}
+
+}  // namespace
+
+void Channel::Mix() {
+    const auto start = static_cast<uint32_t>(MixPos.load());
+    if (FirstBuffer)
+        File->SeekFrames(start);
+    if (File->Writing)
+        return;
+
+    SoundCard* card = Mixer ? Mixer->GetSoundcard(static_cast<char>(CardIndex)) : nullptr;
+    // A silent track (disabled, on a muted card, or routed to a card that is not open) keeps
+    // its read position in step with the song.
+    if (Disabled || !card || card->Muted_b()) {
+        File->SeekFrames(static_cast<int64_t>(start) + BufferSize);
+        return;
+    }
+    if (!File->ReadMixBuffer(Data))
+        return;
+    VolMix(start);
+    card->Mix(Data);
+}
+
+void Channel::MixToCardBuffer() {
+    SoundCard* card = Mixer ? Mixer->GetSoundcard(static_cast<char>(CardIndex)) : nullptr;
+    if (card)
+        card->Mix(Data);
+}
+
+void Channel::VolMix(uint32_t start) {
+    std::lock_guard<std::mutex> guard(programLock_);
+    const uint32_t frames = BufferSize;
+    uint32_t i = 0;
+    uint32_t p = start;
+    while (i < frames) {
+        float v, q;
+        uint32_t next;
+        if (RealtimeActive) {
+            v = RealtimeVolume;
+            q = RealtimePan;
+            next = std::numeric_limits<uint32_t>::max();
+        } else {
+            EventPosition volumePos = 0, panPos = 0;
+            next = static_cast<uint32_t>(CursorFind(p, volumePos, panPos));
+            v = VolumeEvents[volumePos].Value;
+            q = PanEvents[panPos].Value;
+        }
+        // Linear pan law, no boost at the centre.
+        float left, right;
+        if (q < 0) {
+            left = v;
+            right = v - (-q * v);
+        } else {
+            left = v - v * q;
+            right = v;
+        }
+        const float offsetVolume = OffsetVolume;
+        const float offsetPan = OffsetPan;
+        const float offsetLeft =
+            offsetPan < 0 ? offsetVolume : offsetVolume - offsetVolume * offsetPan;
+        const float offsetRight =
+            offsetPan <= 0 ? offsetVolume - (-offsetPan * offsetVolume) : offsetVolume;
+        const float gainLeft = left * offsetLeft;
+        const float gainRight = right * offsetRight;
+
+        // The frame at an event's own time keeps the previous gains; the new ones start with
+        // the frame after it. At least one frame per step, so that no program can stall the
+        // pass.
+        do {
+            Data[2 * i] = Scale(Data[2 * i], gainLeft);
+            Data[2 * i + 1] = Scale(Data[2 * i + 1], gainRight);
+            ++i;
+            ++p;
+        } while (p <= next && i < frames);
+    }
+}

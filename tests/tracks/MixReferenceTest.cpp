@@ -1,0 +1,276 @@
+// Sixteen tracks of random audio in random formats, with random automation, offsets, routing
+// and enable flags, mixed buffer after buffer by the engine and by a plain model of the mix
+// written here frame by frame; both must agree on every sample of every card.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <random>
+
+#include "support/EngineFixture.h"
+#include "tracks/TrackTestSupport.h"
+
+namespace {
+
+constexpr int TrackCount = 16;
+constexpr int Passes = 14;
+
+struct TrackModel {
+    bool stereo = true, sixteen = true;
+    int card = 0;
+    bool disabled = false;
+    float offsetVolume = 1.0f, offsetPan = 0.0f;
+    int64_t startByte = 0;
+    std::string bytes;
+    uint32_t cacheLength = 0;
+    uint8_t fill = 0;
+    bool realtime = false;
+    float realtimeVolume = 1.0f, realtimePan = 0.0f;
+    EventList volume, pan;
+
+    uint32_t FrameBytes() const { return (stereo ? 2 : 1) * (sixteen ? 2 : 1); }
+    bool HasDataIn(int64_t from, int64_t to) const {
+        return !bytes.empty() && from < startByte + static_cast<int64_t>(bytes.size()) &&
+               to > startByte;
+    }
+    uint8_t ByteAt(int64_t offset) const {
+        if (offset < startByte || offset >= startByte + static_cast<int64_t>(bytes.size()))
+            return fill;
+        return static_cast<uint8_t>(bytes[static_cast<size_t>(offset - startByte)]);
+    }
+};
+
+// The event in effect at frame, walking from the head; returns the next event's time or -1.
+int HeadWalk(const EventList& program, int frame, size_t& pos) {
+    pos = 0;
+    while (pos + 1 < program.size() && program[pos + 1].Time <= frame)
+        ++pos;
+    return pos + 1 < program.size() ? program[pos + 1].Time : -1;
+}
+
+int16_t Widen8(uint8_t b) {
+    return static_cast<int16_t>(b * 256 - 32768);
+}
+
+int16_t Saturate(double v) {
+    return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
+}
+
+// One buffer of a track as the model hears it: widened, then scaled step by step.
+std::vector<int16_t> ModelTrackBuffer(const TrackModel& t, uint32_t start) {
+    const uint32_t frames = BufferSize;
+    std::vector<int16_t> out(2 * frames);
+    const int64_t base = int64_t{start} * t.FrameBytes();
+    for (uint32_t i = 0; i < frames; ++i) {
+        int64_t at = base + int64_t{i} * t.FrameBytes();
+        int16_t left, right;
+        if (t.sixteen) {
+            left = static_cast<int16_t>(t.ByteAt(at) | (t.ByteAt(at + 1) << 8));
+            right =
+                t.stereo ? static_cast<int16_t>(t.ByteAt(at + 2) | (t.ByteAt(at + 3) << 8)) : left;
+        } else {
+            left = Widen8(t.ByteAt(at));
+            right = t.stereo ? Widen8(t.ByteAt(at + 1)) : left;
+        }
+        out[2 * i] = left;
+        out[2 * i + 1] = right;
+    }
+    uint32_t i = 0, p = start;
+    while (i < frames) {
+        float v, q;
+        uint32_t next;
+        if (t.realtime) {
+            v = t.realtimeVolume;
+            q = t.realtimePan;
+            next = std::numeric_limits<uint32_t>::max();
+        } else {
+            size_t vp = 0, pp = 0;
+            auto nv = static_cast<uint32_t>(HeadWalk(t.volume, static_cast<int>(p), vp));
+            auto np = static_cast<uint32_t>(HeadWalk(t.pan, static_cast<int>(p), pp));
+            next = std::min(nv, np);
+            v = t.volume[vp].Value;
+            q = t.pan[pp].Value;
+        }
+        float left = q < 0 ? v : v - v * q;
+        float right = q < 0 ? v - (-q * v) : v;
+        float V = t.offsetVolume, P = t.offsetPan;
+        float offsetLeft = P < 0 ? V : V - V * P;
+        float offsetRight = P <= 0 ? V - (-P * V) : V;
+        float gainLeft = left * offsetLeft, gainRight = right * offsetRight;
+        do {
+            out[2 * i] = Saturate(std::trunc(static_cast<float>(out[2 * i]) * gainLeft));
+            out[2 * i + 1] = Saturate(std::trunc(static_cast<float>(out[2 * i + 1]) * gainRight));
+            ++i;
+            ++p;
+        } while (p <= next && i < frames);
+    }
+    return out;
+}
+
+class MixReference : public EngineTest {};
+
+}  // namespace
+
+TEST_F(MixReference, SixteenRandomTracksMixExactlyAsThePlainModelSays) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE(seed);
+        // Each round in a song folder of its own.
+        const std::string song = PathIn("song" + std::to_string(seed));
+        std::filesystem::create_directory(song);
+        ASSERT_EQ(chdir(song.c_str()), 0);
+        ReplaceEngine();
+        Mixer->ReadSettings();
+        Mixer->RemoveSoundcards();  // the previous round saved its cards
+        ASSERT_EQ(Mixer->AddCard(0), 1);
+        ASSERT_EQ(Mixer->AddCard(1), 1);
+        std::vector<SoundCard*> cards = {Mixer->GetSoundcard(0), Mixer->GetSoundcard(1)};
+        std::mt19937 random(seed);
+        auto chance = [&](double p) { return std::bernoulli_distribution(p)(random); };
+        auto uniform = [&](int lo, int hi) {
+            return std::uniform_int_distribution<int>(lo, hi)(random);
+        };
+        auto real = [&](float lo, float hi) {
+            return std::uniform_real_distribution<float>(lo, hi)(random);
+        };
+
+        const uint32_t songStart = static_cast<uint32_t>(uniform(0, 3)) * 2048;
+        const int songMs = static_cast<int>((songStart + Passes * 2048) / 44);
+        std::vector<TrackModel> tracks(TrackCount);
+        for (int n = 0; n < TrackCount; ++n) {
+            TrackModel& t = tracks[n];
+            Channel* channel = Mixer->AddChannel();
+            t.stereo = chance(0.5);
+            t.sixteen = chance(0.5);
+            t.card = uniform(0, 1);
+            t.disabled = chance(0.15);
+            t.offsetVolume = chance(0.2) ? real(1.0f, 3.0f) : real(0.0f, 1.0f);
+            t.offsetPan = chance(0.3) ? 0.0f : real(-1.0f, 1.0f);
+            // Caches that hold a whole number of engine buffers of every format.
+            t.cacheLength = chance(0.5) ? 0 : static_cast<uint32_t>(uniform(1, 4)) * 8192;
+            const int64_t startFrame = int64_t{uniform(0, 16)} * 1024;
+            t.startByte = startFrame * t.FrameBytes();
+            size_t length = static_cast<size_t>(uniform(0, 40)) * 1024;
+            for (size_t b = 0; b < length; ++b)
+                t.bytes.push_back(static_cast<char>(uniform(0, 255)));
+            channel->GetChannelFile()->SetCacheSize(static_cast<int32_t>(t.cacheLength));
+            WriteTrackAudio(channel, "channel" + std::to_string(n) + "_", t.stereo, t.sixteen,
+                            startFrame, t.bytes);
+            t.fill = channel->GetChannelFile()->GetFillByte();
+            if (t.card)
+                channel->SetSoundCard(1);
+            channel->Enable(!t.disabled);
+            channel->SetOffsetVol(t.offsetVolume);
+            channel->SetOffsetPan(t.offsetPan);
+
+            for (int edit = uniform(0, 6); edit > 0; --edit) {
+                if (chance(0.5)) {
+                    int from = uniform(0, songMs);
+                    channel->Fade(static_cast<unsigned long>(from),
+                                  static_cast<unsigned long>(from + uniform(0, 400)),
+                                  EventTypes::VolumeFade, real(0.0f, 1.2f));
+                } else if (chance(0.3)) {
+                    int from = uniform(0, songMs);
+                    channel->ClearEvents(static_cast<unsigned>(from),
+                                         static_cast<unsigned>(from + uniform(0, 300)),
+                                         chance(0.5));
+                } else {
+                    bool isVolume = chance(0.5);
+                    int32_t at = uniform(0, static_cast<int>(songStart) + Passes * 2048);
+                    PlayPos = at;
+                    channel->RealTimeFade(true, isVolume);
+                    for (int move = uniform(1, 5); move > 0; --move) {
+                        PlayPos = at;
+                        if (isVolume)
+                            channel->Volume(real(0.0f, 1.0f));
+                        else
+                            channel->Pan(real(-1.0f, 1.0f));
+                        at += uniform(0, 3) * uniform(0, 3000);
+                    }
+                    PlayPos = at;
+                    channel->RealTimeFade(false, isVolume);
+                }
+            }
+            t.volume = channel->GetVolumeEvents();
+            t.pan = channel->GetPanEvents();
+            if (chance(0.1)) {
+                // A realtime pass still running while the song plays.
+                PlayPos = 0;
+                channel->RealTimeFade(true, true);
+                float volume = 0, pan = 0;
+                channel->GetRealtimeVolPan(volume, pan);
+                t.realtime = true;
+                t.realtimePan = pan;
+                t.realtimeVolume = real(0.0f, 1.0f);
+                channel->Volume(t.realtimeVolume);
+            }
+        }
+
+        MixPos = static_cast<int32_t>(songStart);
+        FirstBuffer = true;
+        std::vector<uint32_t> buffersSinceSeek(TrackCount, 0);
+        for (int pass = 0; pass < Passes; ++pass) {
+            SCOPED_TRACE(pass);
+            const auto start = static_cast<uint32_t>(MixPos.load());
+            std::vector<std::vector<int16_t>> engine = MixPass(cards, TrackCount);
+
+            std::vector<std::vector<int16_t>> model(2, std::vector<int16_t>(2 * BufferSize, 0));
+            std::vector<bool> fresh(2, true);
+            for (int n = 0; n < TrackCount; ++n) {
+                const TrackModel& t = tracks[n];
+                if (pass == 0)
+                    buffersSinceSeek[n] = 0;
+                if (t.disabled)
+                    continue;  // skipped and moved on: the next read is a seek
+                const uint32_t index = buffersSinceSeek[n]++;
+                const int64_t bufferBytes = int64_t{BufferSize} * t.FrameBytes();
+                const int64_t at = int64_t{start} * t.FrameBytes();
+                bool heard;
+                if (t.cacheLength == 0) {
+                    heard = t.HasDataIn(at, at + bufferBytes);
+                } else {
+                    // A cached track reports whether the cache block this buffer came from
+                    // held any data.
+                    const int64_t seekByte = at - int64_t{index} * bufferBytes;
+                    const int64_t block = int64_t{index} * bufferBytes / t.cacheLength;
+                    const int64_t blockStart = seekByte + block * t.cacheLength;
+                    heard = t.HasDataIn(blockStart, blockStart + t.cacheLength);
+                }
+                if (!heard)
+                    continue;
+                std::vector<int16_t> samples = ModelTrackBuffer(t, start);
+                std::vector<int16_t>& sum = model[t.card];
+                for (size_t s = 0; s < sum.size(); ++s)
+                    sum[s] = fresh[t.card] ? samples[s] : Saturate(int{sum[s]} + samples[s]);
+                fresh[t.card] = false;
+            }
+            for (int c = 0; c < 2; ++c) {
+                SCOPED_TRACE(c);
+                ASSERT_EQ(engine[c].size(), model[c].size());
+                for (size_t s = 0; s < model[c].size(); ++s)
+                    ASSERT_EQ(engine[c][s], model[c][s]) << "sample " << s;
+            }
+            FirstBuffer = false;
+            MixPos += static_cast<int32_t>(BufferSize);
+
+            // The user draws while the song plays: the next passes must see the new program.
+            if (chance(0.5)) {
+                const int n = uniform(0, TrackCount - 1);
+                Channel* channel = Mixer->GetChannel(static_cast<char>(n));
+                const int around = static_cast<int>(MixPos.load() / 44) + uniform(-200, 200);
+                if (chance(0.7))
+                    channel->Fade(
+                        static_cast<unsigned long>(std::max(0, around)),
+                        static_cast<unsigned long>(std::max(0, around) + uniform(50, 300)),
+                        EventTypes::VolumeFade, real(0.0f, 1.0f));
+                else
+                    channel->ClearEvents(static_cast<unsigned>(std::max(0, around - 300)),
+                                         static_cast<unsigned>(std::max(0, around)), true);
+                tracks[n].volume = channel->GetVolumeEvents();
+            }
+        }
+    }
+}
