@@ -44,6 +44,8 @@ void PalkMixer::SetBufferInfo(int count, int size, int cache) {
     BufferSize = static_cast<uint32_t>(size) / 1024 * 1024;
     for (SoundCard* card : cards_)
         card->CreateBuffers(bufferCount_, BufferSize);
+    for (Channel* channel : tracks_)
+        channel->SetCache(cache);
     CacheSize = cache;
     ResizeScratchBuffer(static_cast<size_t>(BufferSize) * 4);
     if (!Channel::GrowData(static_cast<size_t>(BufferSize) * 4))
@@ -52,13 +54,15 @@ void PalkMixer::SetBufferInfo(int count, int size, int cache) {
 
 void PalkMixer::GetBufferInfo(int& count, int& size, int& cache) {
     count = bufferCount_;
-    // The cache a track reports; without tracks, the size new tracks will get.
-    cache = CacheSize;
+    // The cache the first track reports; without tracks, the size new tracks will get.
+    cache = tracks_.empty() ? CacheSize : tracks_.front()->GetCacheSize();
     size = static_cast<int>(BufferSize);
 }
 
 bool PalkMixer::SetSampleRate(unsigned int rate) {
     SampleRate = rate;
+    for (Channel* channel : tracks_)
+        channel->SetSampleRate(rate);
     for (int i = 0; i < pluginCount_; ++i)
         plugins_[i](6, rate, static_cast<unsigned long>(-1));
     return true;

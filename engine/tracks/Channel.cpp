@@ -69,3 +69,11 @@ void Channel::SetSoundCard(char index) {
         throw DisplayedError("Invalid sound card index");
     CardIndex = index;
 }
+
+void Channel::SetCache(int bytes) {
+    File->SetCacheSize(bytes);
+}
+
+int Channel::GetCacheSize() const {
+    return static_cast<int>(File->CacheLength);
+}

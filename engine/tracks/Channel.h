@@ -63,6 +63,10 @@ class PALKENG_API Channel {
     void DispInput() {}
     void SetSampleRate(unsigned int /*rate*/) {}
 
+    // The track's read/write cache, in bytes (rounded up to a multiple of 1024).
+    void SetCache(int bytes);
+    int GetCacheSize() const;
+
     // Number of live channels.
     static char Antal;
     // The engine's one mixing buffer: at least BufferSize frames of two signed 16-bit values,

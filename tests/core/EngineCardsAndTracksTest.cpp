@@ -73,6 +73,21 @@ TEST_F(EngineCards, SetBufferInfoReplacesTheBuffersOfEveryCard) {
     EXPECT_EQ(cache, 4096);
 }
 
+TEST_F(EngineCards, TheCacheSizeReachesEveryTrackAndIsReportedFromTheFirst) {
+    Mixer->ReadSettings();
+    Channel* first = Mixer->AddChannel();
+    Channel* second = Mixer->AddChannel();
+    Mixer->SetBufferInfo(4, 2048, 5000);  // rounded up to whole kilobytes by the tracks
+    EXPECT_EQ(first->GetCacheSize(), 5120);
+    EXPECT_EQ(second->GetCacheSize(), 5120);
+    first->SetCache(1024);
+    int count = 0, size = 0, cache = 0;
+    Mixer->GetBufferInfo(count, size, cache);
+    EXPECT_EQ(cache, 1024);
+    // New tracks get the engine's cache size as set.
+    EXPECT_EQ(Mixer->AddChannel()->GetCacheSize(), 5120);
+}
+
 TEST_F(EngineCards, SetBufferInfoGrowsTheSharedMixingBuffer) {
     Mixer->ReadSettings();
     Mixer->AddChannel();
