@@ -5,21 +5,23 @@
 #include <cerrno>
 
 #include <mutex>
+#include <type_traits>
 
 namespace {
 
-// The log is opened once per run and never closed: errors are logged from any thread and
-// up to the very end of the process, so the state is deliberately never destroyed.
+// The log is opened once per run and never closed: errors are logged from any thread and up
+// to the very end of the process (engine shutdown at library unload included), so its state
+// is a static whose destruction does nothing.
 struct LogState {
     std::mutex Lock;
     bool Opened = false;
     int Fd = -1;  // stays -1 when the file could not be created: later lines are dropped
 };
+static_assert(std::is_trivially_destructible_v<LogState>);
 
-LogState& State() {
-    static LogState* state = new LogState;
-    return *state;
-}
+constinit LogState state;
+
+LogState& State() { return state; }
 
 void WriteAll(int fd, const char* data, size_t length) {
     while (length > 0) {

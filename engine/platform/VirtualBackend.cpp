@@ -26,7 +26,7 @@ uint64_t DurationToFrames(WaveDevice::Clock::duration elapsed, uint32_t rate) {
 // Plays the queued buffers one after another: each ends one buffer length after the
 // previous one ended, or after it was queued when the card had run dry.
 class VirtualPlaybackDriver final : public DeviceDriver {
-public:
+  public:
     explicit VirtualPlaybackDriver(std::shared_ptr<VirtualCard> card) : card_(std::move(card)) {}
     ~VirtualPlaybackDriver() override { card_->Release(Direction::Playback); }
 
@@ -36,7 +36,8 @@ public:
         bool clockRunning = false;
         WaveDevice::Clock::time_point bufferStart;
         for (;;) {
-            if (device.QuitRequested()) return;
+            if (device.QuitRequested())
+                return;
             if (device.PendingCommand() != WaveDevice::Command::None) {
                 clockRunning = false;
                 device.ServeCommand(lock);
@@ -74,7 +75,7 @@ public:
         }
     }
 
-private:
+  private:
     std::shared_ptr<VirtualCard> card_;
 };
 
@@ -82,7 +83,7 @@ private:
 // captures continuously from Start on; a buffer is complete once the frames it holds have
 // had time to arrive.
 class VirtualCaptureDriver final : public DeviceDriver {
-public:
+  public:
     explicit VirtualCaptureDriver(std::shared_ptr<VirtualCard> card) : card_(std::move(card)) {}
     ~VirtualCaptureDriver() override { card_->Release(Direction::Capture); }
 
@@ -93,13 +94,14 @@ public:
         WaveDevice::Clock::time_point clockStart;
         uint64_t framesTaken = 0;  // since clockStart
         for (;;) {
-            if (device.QuitRequested()) return;
+            if (device.QuitRequested())
+                return;
             const bool realTime = card_->pacing.load() == Pacing::RealTime;
             if (device.PendingCommand() != WaveDevice::Command::None) {
                 // What arrived so far goes into the buffer being filled before it comes back.
                 if (clockRunning && realTime && !device.Queued().Empty()) {
-                    const uint64_t elapsed = DurationToFrames(
-                        WaveDevice::Clock::now() - clockStart, format.SamplesPerSec);
+                    const uint64_t elapsed = DurationToFrames(WaveDevice::Clock::now() - clockStart,
+                                                              format.SamplesPerSec);
                     if (elapsed > framesTaken)
                         framesTaken += Fill(*device.Queued().At(0), elapsed - framesTaken, format);
                 }
@@ -137,7 +139,7 @@ public:
         }
     }
 
-private:
+  private:
     uint32_t Fill(WaveHeader& header, uint64_t frames, const WaveFormat& format) {
         const uint32_t space = (header.BufferLength - header.BytesRecorded) / format.BlockAlign;
         const auto count = static_cast<uint32_t>(std::min<uint64_t>(frames, space));
@@ -153,14 +155,17 @@ private:
 
 VirtualCard::VirtualCard(std::string name, bool keepPlayed)
     : name_(std::move(name)), keepPlayed_(keepPlayed) {
-    if (keepPlayed_) played_.reserve(PlayedReserve);
+    if (keepPlayed_)
+        played_.reserve(PlayedReserve);
 }
 
 Result VirtualCard::Claim(Direction direction) {
     std::lock_guard<std::mutex> guard(lock_);
     bool& open = direction == Direction::Playback ? outOpen_ : inOpen_;
-    if (open) return Allocated;
-    if (openResult_ != NoError) return openResult_;
+    if (open)
+        return Allocated;
+    if (openResult_ != NoError)
+        return openResult_;
     open = true;
     return NoError;
 }
@@ -177,7 +182,8 @@ void VirtualCard::SetOpenResult(Result result) {
 
 void VirtualCard::AppendPlayed(const char* data, size_t bytes) {
     std::lock_guard<std::mutex> guard(lock_);
-    if (keepPlayed_) played_.append(data, bytes);
+    if (keepPlayed_)
+        played_.append(data, bytes);
 }
 
 std::string VirtualCard::TakePlayed() {
@@ -195,7 +201,8 @@ size_t VirtualCard::PlayedCount() {
 void VirtualCard::SetKeepPlayed(bool keep) {
     std::lock_guard<std::mutex> guard(lock_);
     keepPlayed_ = keep;
-    if (keep) played_.reserve(PlayedReserve);
+    if (keep)
+        played_.reserve(PlayedReserve);
 }
 
 void VirtualCard::SetSource(VirtualCaptureSource source) {
@@ -222,8 +229,7 @@ void VirtualCard::FillCaptured(char* dst, uint32_t frames, const WaveFormat& for
             break;
         }
         case VirtualCaptureSource::Kind::TestSignal: {
-            const double step =
-                2.0 * std::numbers::pi * source_.frequencyHz / format.SamplesPerSec;
+            const double step = 2.0 * std::numbers::pi * source_.frequencyHz / format.SamplesPerSec;
             const double amplitude = std::clamp(source_.amplitude, 0.0, 1.0);
             char* out = dst;
             for (uint32_t frame = 0; frame < frames; ++frame) {
@@ -231,8 +237,8 @@ void VirtualCard::FillCaptured(char* dst, uint32_t frames, const WaveFormat& for
                 phase_ = std::fmod(phase_ + step, 2.0 * std::numbers::pi);
                 for (uint16_t channel = 0; channel < format.Channels; ++channel) {
                     if (format.BitsPerSample == 8) {
-                        *out++ = static_cast<char>(static_cast<uint8_t>(
-                            128 + std::lround(value * 127.0)));
+                        *out++ = static_cast<char>(
+                            static_cast<uint8_t>(128 + std::lround(value * 127.0)));
                     } else {
                         const auto sample = static_cast<int16_t>(std::lround(value * 32767.0));
                         std::memcpy(out, &sample, sizeof sample);
@@ -251,24 +257,30 @@ VirtualBackend::VirtualBackend(unsigned count, bool keepPlayed) {
             std::make_shared<VirtualCard>("Virtual card " + std::to_string(i), keepPlayed));
 }
 
-uint32_t VirtualBackend::DeviceCount(Direction) { return static_cast<uint32_t>(cards_.size()); }
+uint32_t VirtualBackend::DeviceCount(Direction) {
+    return static_cast<uint32_t>(cards_.size());
+}
 
 Result VirtualBackend::GetCaps(Direction, uint32_t deviceId, DeviceCaps& caps) {
-    if (deviceId >= cards_.size()) return BadDeviceId;
+    if (deviceId >= cards_.size())
+        return BadDeviceId;
     caps.ProductName = cards_[deviceId]->Name();
     caps.Channels = 2;
     caps.Formats = 0;
     for (uint32_t rate : FlagRates)
         for (uint16_t channels : {1, 2})
-            for (uint16_t bits : {8, 16}) caps.Formats |= FormatFlagFor(rate, channels, bits);
+            for (uint16_t bits : {8, 16})
+                caps.Formats |= FormatFlagFor(rate, channels, bits);
     return NoError;
 }
 
 Result VirtualBackend::Open(Direction direction, uint32_t deviceId, const WaveFormat&,
                             std::unique_ptr<DeviceDriver>& driver) {
-    if (deviceId >= cards_.size()) return BadDeviceId;
+    if (deviceId >= cards_.size())
+        return BadDeviceId;
     const std::shared_ptr<VirtualCard>& card = cards_[deviceId];
-    if (Result claimed = card->Claim(direction); claimed != NoError) return claimed;
+    if (Result claimed = card->Claim(direction); claimed != NoError)
+        return claimed;
     if (direction == Direction::Playback)
         driver = std::make_unique<VirtualPlaybackDriver>(card);
     else
@@ -292,7 +304,8 @@ std::shared_ptr<VirtualCard> CurrentVirtualCard(unsigned card) {
 }  // namespace
 
 void SetVirtualPacing(unsigned card, Pacing pacing) {
-    if (auto found = CurrentVirtualCard(card)) found->pacing.store(pacing);
+    if (auto found = CurrentVirtualCard(card))
+        found->pacing.store(pacing);
 }
 
 std::string TakePlayedBytes(unsigned card) {
@@ -306,15 +319,18 @@ size_t PlayedByteCount(unsigned card) {
 }
 
 void SetVirtualPlayedCollection(unsigned card, bool keep) {
-    if (auto found = CurrentVirtualCard(card)) found->SetKeepPlayed(keep);
+    if (auto found = CurrentVirtualCard(card))
+        found->SetKeepPlayed(keep);
 }
 
 void SetVirtualCaptureSource(unsigned card, VirtualCaptureSource source) {
-    if (auto found = CurrentVirtualCard(card)) found->SetSource(std::move(source));
+    if (auto found = CurrentVirtualCard(card))
+        found->SetSource(std::move(source));
 }
 
 void SetVirtualOpenResult(unsigned card, Result result) {
-    if (auto found = CurrentVirtualCard(card)) found->SetOpenResult(result);
+    if (auto found = CurrentVirtualCard(card))
+        found->SetOpenResult(result);
 }
 
 }  // namespace wave

@@ -19,7 +19,7 @@ namespace wave {
 
 // One virtual card: its settings, what it played and where its input stands.
 class VirtualCard {
-public:
+  public:
     VirtualCard(std::string name, bool keepPlayed);
 
     const std::string& Name() const { return name_; }
@@ -42,7 +42,7 @@ public:
     // Fills `frames` frames of `format` at dst from the source (driver thread).
     void FillCaptured(char* dst, uint32_t frames, const WaveFormat& format);
 
-private:
+  private:
     const std::string name_;
 
     std::mutex lock_;  // guards everything below
@@ -57,7 +57,7 @@ private:
 };
 
 class VirtualBackend final : public WaveBackend {
-public:
+  public:
     VirtualBackend(unsigned count, bool keepPlayed);
 
     const char* Name() const override { return "virtual"; }
@@ -69,7 +69,7 @@ public:
     // nullptr when there is no such card.
     std::shared_ptr<VirtualCard> Card(unsigned index);
 
-private:
+  private:
     std::vector<std::shared_ptr<VirtualCard>> cards_;
 };
 

@@ -26,36 +26,42 @@ namespace {
 constexpr unsigned DefaultVirtualCards = 2;
 constexpr unsigned MaxVirtualCards = 64;
 
-// Both live for the whole process (never destroyed), so that devices the engine closes from
-// its own exit-time destructors still find them.
+constexpr size_t MaxOpenDevices = 256;
+
+// The layer's global state needs no destructor, so that devices the engine closes from its
+// own exit-time (or unload-time) destructors still find it whatever order those run in.
 struct BackendSlot {
     std::mutex lock;
-    std::shared_ptr<WaveBackend> current;
+    std::shared_ptr<WaveBackend>* current = nullptr;  // on the heap, see BackendRelease
 };
+constinit BackendSlot slot;
 
 struct DeviceRegistry {
     std::mutex lock;
-    std::vector<WaveDevice*> open;
+    WaveDevice* open[MaxOpenDevices] = {};
 };
+constinit DeviceRegistry registry;
 
-BackendSlot& Slot() {
-    static auto* slot = new BackendSlot;
-    return *slot;
-}
-
-DeviceRegistry& Registry() {
-    static auto* registry = new DeviceRegistry;
-    return *registry;
-}
+// Lets go of the current backend when the program ends or the library is unloaded; devices
+// still open keep theirs until they are closed.
+struct BackendRelease {
+    ~BackendRelease() {
+        std::lock_guard<std::mutex> guard(slot.lock);
+        delete slot.current;
+        slot.current = nullptr;
+    }
+} releaseAtExit;
 
 unsigned VirtualCountFromEnvironment() {
     const char* text = std::getenv("ZEMBLA_VIRTUAL_CARDS");
-    if (!text || !*text) return DefaultVirtualCards;
+    if (!text || !*text)
+        return DefaultVirtualCards;
     char* end = nullptr;
     const unsigned long count = std::strtoul(text, &end, 10);
     if (*end != '\0' || count > MaxVirtualCards) {
-        std::fprintf(stderr, "ZEMBLA_VIRTUAL_CARDS=%s is not a number of cards up to %u; using %u\n",
-                     text, MaxVirtualCards, DefaultVirtualCards);
+        std::fprintf(stderr,
+                     "ZEMBLA_VIRTUAL_CARDS=%s is not a number of cards up to %u; using %u\n", text,
+                     MaxVirtualCards, DefaultVirtualCards);
         return DefaultVirtualCards;
     }
     return static_cast<unsigned>(count);
@@ -65,55 +71,73 @@ std::shared_ptr<WaveBackend> BackendFromEnvironment() {
     const char* mode = std::getenv("ZEMBLA_AUDIO");
     if (mode && strcasecmp(mode, "virtual") == 0)
         return std::make_shared<VirtualBackend>(VirtualCountFromEnvironment(), false);
-    if (mode && strcasecmp(mode, "alsa") == 0) return std::make_shared<AlsaBackend>(false);
+    if (mode && strcasecmp(mode, "alsa") == 0)
+        return std::make_shared<AlsaBackend>(false);
     if (mode && *mode)
         std::fprintf(stderr, "ZEMBLA_AUDIO=%s is neither \"alsa\" nor \"virtual\"; ignored\n",
                      mode);
     auto alsa = std::make_shared<AlsaBackend>(false);
-    if (alsa->DeviceCount(Direction::Playback) > 0) return alsa;
+    if (alsa->DeviceCount(Direction::Playback) > 0)
+        return alsa;
     return std::make_shared<VirtualBackend>(VirtualCountFromEnvironment(), false);
 }
 
 void Install(std::shared_ptr<WaveBackend> backend) {
-    BackendSlot& slot = Slot();
     std::lock_guard<std::mutex> guard(slot.lock);
-    slot.current = std::move(backend);
+    if (slot.current)
+        *slot.current = std::move(backend);
+    else
+        slot.current = new std::shared_ptr<WaveBackend>(std::move(backend));
 }
 
 // The handle when it names an open device of that kind, otherwise nullptr.
 template <typename Device>
 Device* Checked(Device* device) {
-    if (!device) return nullptr;
-    DeviceRegistry& registry = Registry();
+    if (!device)
+        return nullptr;
     std::lock_guard<std::mutex> guard(registry.lock);
-    auto& open = registry.open;
-    return std::find(open.begin(), open.end(), device) != open.end() ? device : nullptr;
+    const auto end = std::end(registry.open);
+    return std::find(std::begin(registry.open), end, device) != end ? device : nullptr;
+}
+
+bool Register(WaveDevice* device) {
+    std::lock_guard<std::mutex> guard(registry.lock);
+    for (WaveDevice*& entry : registry.open)
+        if (!entry) {
+            entry = device;
+            return true;
+        }
+    return false;
+}
+
+void Unregister(WaveDevice* device) {
+    std::lock_guard<std::mutex> guard(registry.lock);
+    std::replace(std::begin(registry.open), std::end(registry.open), device,
+                 static_cast<WaveDevice*>(nullptr));
 }
 
 template <typename Device, typename Callback>
-Result OpenDevice(Direction direction, Device** handle, uint32_t deviceId,
-                  const WaveFormat& format, Callback callback, void* instance) {
-    if (!handle) return UnspecifiedError;
+Result OpenDevice(Direction direction, Device** handle, uint32_t deviceId, const WaveFormat& format,
+                  Callback callback, void* instance) {
+    if (!handle)
+        return UnspecifiedError;
     *handle = nullptr;
     std::shared_ptr<WaveBackend> backend = CurrentBackend();
-    if (deviceId >= backend->DeviceCount(direction)) return BadDeviceId;
-    if (!IsSupportedFormat(format)) return BadFormat;
+    if (deviceId >= backend->DeviceCount(direction))
+        return BadDeviceId;
+    if (!IsSupportedFormat(format))
+        return BadFormat;
     try {
         auto device = std::make_unique<Device>(format, callback, instance);
         std::unique_ptr<DeviceDriver> driver;
-        if (Result opened = backend->Open(direction, deviceId, format, driver);
-            opened != NoError)
+        if (Result opened = backend->Open(direction, deviceId, format, driver); opened != NoError)
             return opened;
-        DeviceRegistry& registry = Registry();
-        {
-            std::lock_guard<std::mutex> guard(registry.lock);
-            registry.open.push_back(device.get());
-        }
+        if (!Register(device.get()))
+            return NoMemory;  // more devices open than anyone needs
         try {
             device->Attach(std::move(driver));
         } catch (...) {
-            std::lock_guard<std::mutex> guard(registry.lock);
-            std::erase(registry.open, device.get());
+            Unregister(device.get());
             throw;
         }
         *handle = device.release();
@@ -128,13 +152,11 @@ Result OpenDevice(Direction direction, Device** handle, uint32_t deviceId,
 template <typename Device>
 Result CloseDevice(Device* handle) {
     Device* device = Checked(handle);
-    if (!device) return InvalidHandle;
-    if (Result closed = device->Close(); closed != NoError) return closed;
-    {
-        DeviceRegistry& registry = Registry();
-        std::lock_guard<std::mutex> guard(registry.lock);
-        std::erase(registry.open, static_cast<WaveDevice*>(device));
-    }
+    if (!device)
+        return InvalidHandle;
+    if (Result closed = device->Close(); closed != NoError)
+        return closed;
+    Unregister(device);
     delete device;
     return NoError;
 }
@@ -147,7 +169,8 @@ uint32_t CountDevices(Direction direction) {
 
 Result Caps(Direction direction, uint32_t deviceId, DeviceCaps& caps) {
     std::shared_ptr<WaveBackend> backend = CurrentBackend();
-    if (deviceId >= backend->DeviceCount(direction)) return BadDeviceId;
+    if (deviceId >= backend->DeviceCount(direction))
+        return BadDeviceId;
     try {
         return backend->GetCaps(direction, deviceId, caps);
     } catch (const std::bad_alloc&) {
@@ -158,21 +181,31 @@ Result Caps(Direction direction, uint32_t deviceId, DeviceCaps& caps) {
 }  // namespace
 
 std::shared_ptr<WaveBackend> CurrentBackend() {
-    BackendSlot& slot = Slot();
     std::lock_guard<std::mutex> guard(slot.lock);
-    if (!slot.current) slot.current = BackendFromEnvironment();
-    return slot.current;
+    if (!slot.current)
+        slot.current = new std::shared_ptr<WaveBackend>(BackendFromEnvironment());
+    return *slot.current;
 }
 
-void UseVirtualCards(unsigned count) { Install(std::make_shared<VirtualBackend>(count, true)); }
+void UseVirtualCards(unsigned count) {
+    Install(std::make_shared<VirtualBackend>(count, true));
+}
 
-void UseAlsa() { Install(std::make_shared<AlsaBackend>(true)); }
+void UseAlsa() {
+    Install(std::make_shared<AlsaBackend>(true));
+}
 
-void SelectBackendFromEnvironment() { Install(BackendFromEnvironment()); }
+void SelectBackendFromEnvironment() {
+    Install(BackendFromEnvironment());
+}
 
-const char* BackendName() { return CurrentBackend()->Name(); }
+const char* BackendName() {
+    return CurrentBackend()->Name();
+}
 
-uint32_t WaveOutGetNumDevs() { return CountDevices(Direction::Playback); }
+uint32_t WaveOutGetNumDevs() {
+    return CountDevices(Direction::Playback);
+}
 
 Result WaveOutGetDevCaps(uint32_t deviceId, DeviceCaps& caps) {
     return Caps(Direction::Playback, deviceId, caps);
@@ -203,14 +236,18 @@ Result WaveOutReset(WaveOut* device) {
     return checked ? checked->Reset() : InvalidHandle;
 }
 
-Result WaveOutClose(WaveOut* device) { return CloseDevice(device); }
+Result WaveOutClose(WaveOut* device) {
+    return CloseDevice(device);
+}
 
 uint32_t WaveOutGetUnderruns(WaveOut* device) {
     WaveOut* checked = Checked(device);
     return checked ? checked->Underruns() : 0;
 }
 
-uint32_t WaveInGetNumDevs() { return CountDevices(Direction::Capture); }
+uint32_t WaveInGetNumDevs() {
+    return CountDevices(Direction::Capture);
+}
 
 Result WaveInGetDevCaps(uint32_t deviceId, DeviceCaps& caps) {
     return Caps(Direction::Capture, deviceId, caps);
@@ -251,7 +288,9 @@ Result WaveInReset(WaveIn* device) {
     return checked ? checked->Reset() : InvalidHandle;
 }
 
-Result WaveInClose(WaveIn* device) { return CloseDevice(device); }
+Result WaveInClose(WaveIn* device) {
+    return CloseDevice(device);
+}
 
 uint16_t WaveInGetPeak(WaveIn* device) {
     WaveIn* checked = Checked(device);

@@ -19,7 +19,7 @@ class WaveDevice;
 // The backend-specific half of one open device. Run is the body of the device's driver
 // thread; it returns once the device asks it to quit.
 class DeviceDriver {
-public:
+  public:
     virtual ~DeviceDriver() = default;
     virtual void Run(WaveDevice& device) = 0;
     // Interrupts a wait inside Run that does not wait on the device's own condition variable
@@ -28,7 +28,7 @@ public:
 };
 
 class WaveBackend {
-public:
+  public:
     virtual ~WaveBackend() = default;
     virtual const char* Name() const = 0;
 

@@ -5,15 +5,18 @@
 namespace wave {
 
 void HeaderQueue::Reserve(size_t capacity) {
-    if (capacity <= entries_.size()) return;
+    if (capacity <= entries_.size())
+        return;
     std::vector<Entry> grown(std::max(capacity, entries_.size() * 2));
-    for (size_t i = 0; i < size_; ++i) grown[i] = entries_[Slot(i)];
+    for (size_t i = 0; i < size_; ++i)
+        grown[i] = entries_[Slot(i)];
     entries_ = std::move(grown);
     head_ = 0;
 }
 
 bool HeaderQueue::Push(WaveHeader* header) {
-    if (size_ == entries_.size()) return false;
+    if (size_ == entries_.size())
+        return false;
     Entry& entry = entries_[Slot(size_)];
     entry.header = header;
     entry.mark = 0;
@@ -22,7 +25,8 @@ bool HeaderQueue::Push(WaveHeader* header) {
 }
 
 WaveHeader* HeaderQueue::PopFront() {
-    if (size_ == 0) return nullptr;
+    if (size_ == 0)
+        return nullptr;
     WaveHeader* header = entries_[head_].header;
     head_ = (head_ + 1) % entries_.size();
     --size_;
@@ -52,13 +56,16 @@ void WaveDevice::Attach(std::unique_ptr<DeviceDriver> driver) {
 
 void WaveDevice::Notify() {
     changed_.notify_all();
-    if (driver_) driver_->Wake();
+    if (driver_)
+        driver_->Wake();
 }
 
 Result WaveDevice::Prepare(WaveHeader* header) {
-    if (!header || !header->Data || header->BufferLength == 0) return UnspecifiedError;
+    if (!header || !header->Data || header->BufferLength == 0)
+        return UnspecifiedError;
     std::lock_guard<std::mutex> guard(lock_);
-    if (header->Flags & HeaderPrepared) return NoError;
+    if (header->Flags & HeaderPrepared)
+        return NoError;
     // Growing here keeps Write and AddBuffer free of allocation: only prepared headers can
     // be queued.
     try {
@@ -72,21 +79,30 @@ Result WaveDevice::Prepare(WaveHeader* header) {
 }
 
 Result WaveDevice::Unprepare(WaveHeader* header) {
-    if (!header) return UnspecifiedError;
+    if (!header)
+        return UnspecifiedError;
     std::lock_guard<std::mutex> guard(lock_);
-    if (header->Flags & HeaderInQueue) return StillPlaying;
-    if (!(header->Flags & HeaderPrepared)) return NoError;
+    if (header->Flags & HeaderInQueue)
+        return StillPlaying;
+    if (!(header->Flags & HeaderPrepared))
+        return NoError;
     header->Flags &= ~HeaderPrepared;
-    if (prepared_ > 0) --prepared_;
+    if (prepared_ > 0)
+        --prepared_;
     return NoError;
 }
 
 Result WaveDevice::Queue(WaveHeader* header) {
-    if (!header) return UnspecifiedError;
+    if (!header)
+        return UnspecifiedError;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!(header->Flags & HeaderPrepared)) return Unprepared;
-        if (header->Flags & HeaderInQueue) return StillPlaying;
+        if (quit_)
+            return InvalidHandle;  // a callback racing the device's close
+        if (!(header->Flags & HeaderPrepared))
+            return Unprepared;
+        if (header->Flags & HeaderInQueue)
+            return StillPlaying;
         if (!queue_.Push(header)) {
             // Only when a header prepared on another device is queued here.
             try {
@@ -96,7 +112,8 @@ Result WaveDevice::Queue(WaveHeader* header) {
             }
             queue_.Push(header);
         }
-        if (direction_ == Direction::Capture) header->BytesRecorded = 0;
+        if (direction_ == Direction::Capture)
+            header->BytesRecorded = 0;
         header->Flags = (header->Flags & ~HeaderDone) | HeaderInQueue;
     }
     Notify();
@@ -112,16 +129,23 @@ Result WaveDevice::StartCapture() {
     return NoError;
 }
 
-Result WaveDevice::StopCapture() { return RunCommand(Command::Stop); }
+Result WaveDevice::StopCapture() {
+    return RunCommand(Command::Stop);
+}
 
-Result WaveDevice::Reset() { return RunCommand(Command::Reset); }
+Result WaveDevice::Reset() {
+    return RunCommand(Command::Reset);
+}
 
 Result WaveDevice::RunCommand(Command command) {
     // The driver thread serves commands; asked from inside a callback it would wait for
     // itself.
-    if (std::this_thread::get_id() == thread_.get_id()) return HandleBusy;
+    if (std::this_thread::get_id() == thread_.get_id())
+        return HandleBusy;
     std::lock_guard<std::mutex> one(commandLock_);
     std::unique_lock<std::mutex> lock(lock_);
+    if (quit_)
+        return InvalidHandle;  // closed meanwhile on another thread
     captureStarted_ = false;
     command_ = command;
     const uint64_t ticket = ++commandsIssued_;
@@ -140,7 +164,8 @@ void WaveDevice::ServeCommand(std::unique_lock<std::mutex>& lock) {
         for (size_t count = queue_.Size(); count > 0 && !queue_.Empty(); --count)
             CompleteFront(lock);
     } else if (command == Command::Stop && direction_ == Direction::Capture) {
-        if (!queue_.Empty() && queue_.At(0)->BytesRecorded > 0) CompleteFront(lock);
+        if (!queue_.Empty() && queue_.At(0)->BytesRecorded > 0)
+            CompleteFront(lock);
     }
     command_ = Command::None;
     commandsServed_ = ticket;
@@ -149,7 +174,8 @@ void WaveDevice::ServeCommand(std::unique_lock<std::mutex>& lock) {
 
 void WaveDevice::CompleteFront(std::unique_lock<std::mutex>& lock) {
     WaveHeader* header = queue_.PopFront();
-    if (!header) return;
+    if (!header)
+        return;
     if (direction_ == Direction::Capture && header->BytesRecorded > 0)
         peak_.store(PeakOf(header->Data, header->BytesRecorded, format_),
                     std::memory_order_relaxed);
@@ -160,14 +186,19 @@ void WaveDevice::CompleteFront(std::unique_lock<std::mutex>& lock) {
 }
 
 Result WaveDevice::Close() {
-    if (std::this_thread::get_id() == thread_.get_id()) return HandleBusy;
+    if (std::this_thread::get_id() == thread_.get_id())
+        return HandleBusy;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        if (!queue_.Empty()) return StillPlaying;
+        if (!queue_.Empty())
+            return StillPlaying;
+        if (command_ != Command::None)
+            return HandleBusy;  // a reset or stop on another thread is being served
         quit_ = true;
     }
     Notify();
-    if (thread_.joinable()) thread_.join();
+    if (thread_.joinable())
+        thread_.join();
     return NoError;
 }
 

@@ -27,7 +27,7 @@ namespace wave {
 // A first-in first-out ring of queued headers; each entry carries a number the driver may
 // use (e.g. the stream position at which the buffer ends).
 class HeaderQueue {
-public:
+  public:
     // Makes room for at least capacity headers; never shrinks.
     void Reserve(size_t capacity);
     // False when full.
@@ -39,7 +39,7 @@ public:
     WaveHeader* At(size_t index) const { return entries_[Slot(index)].header; }
     uint64_t& MarkAt(size_t index) { return entries_[Slot(index)].mark; }
 
-private:
+  private:
     size_t Slot(size_t index) const { return (head_ + index) % entries_.size(); }
 
     struct Entry {
@@ -52,7 +52,7 @@ private:
 };
 
 class WaveDevice {
-public:
+  public:
     enum class Command { None, Reset, Stop };
     using Clock = std::chrono::steady_clock;
 
@@ -103,12 +103,12 @@ public:
     void CompleteFront(std::unique_lock<std::mutex>& lock);
     void NoteUnderrun() { underruns_.fetch_add(1, std::memory_order_relaxed); }
 
-protected:
+  protected:
     // Calls the user's callback for a header that came back.
     virtual void Deliver(WaveHeader* header) = 0;
     void* Instance() const { return instance_; }
 
-private:
+  private:
     Result RunCommand(Command command);
     void Notify();
 
@@ -136,25 +136,27 @@ private:
 };
 
 class WaveOut final : public WaveDevice {
-public:
+  public:
     WaveOut(const WaveFormat& format, WaveOutCallback callback, void* instance)
         : WaveDevice(Direction::Playback, format, instance), callback_(callback) {}
 
-private:
+  private:
     void Deliver(WaveHeader* header) override {
-        if (callback_) callback_(this, OutDone, Instance(), header);
+        if (callback_)
+            callback_(this, OutDone, Instance(), header);
     }
     const WaveOutCallback callback_;
 };
 
 class WaveIn final : public WaveDevice {
-public:
+  public:
     WaveIn(const WaveFormat& format, WaveInCallback callback, void* instance)
         : WaveDevice(Direction::Capture, format, instance), callback_(callback) {}
 
-private:
+  private:
     void Deliver(WaveHeader* header) override {
-        if (callback_) callback_(this, InData, Instance(), header);
+        if (callback_)
+            callback_(this, InData, Instance(), header);
     }
     const WaveInCallback callback_;
 };

@@ -26,6 +26,16 @@ std::string PatternBytes(size_t count, uint32_t seed) {
     return bytes;
 }
 
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
+    if (actual == expected)
+        return ::testing::AssertionSuccess();
+    const auto mismatch =
+        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    return ::testing::AssertionFailure()
+           << actual.size() << " bytes instead of " << expected.size()
+           << ", first difference at offset " << (mismatch.first - actual.begin());
+}
+
 TestBuffer::TestBuffer(size_t bytes) : data(bytes, '\0') {
     header.Data = data.data();
     header.BufferLength = static_cast<uint32_t>(bytes);
@@ -36,11 +46,14 @@ void TestBuffer::Fill(const std::string& bytes) {
     std::memcpy(data.data(), bytes.data(), std::min(bytes.size(), data.size()));
 }
 
-std::string TestBuffer::Recorded() const { return std::string(data.data(), header.BytesRecorded); }
+std::string TestBuffer::Recorded() const {
+    return std::string(data.data(), header.BytesRecorded);
+}
 
 std::vector<std::unique_ptr<TestBuffer>> MakeBuffers(size_t count, size_t bytes) {
     std::vector<std::unique_ptr<TestBuffer>> buffers;
-    for (size_t i = 0; i < count; ++i) buffers.push_back(std::make_unique<TestBuffer>(bytes));
+    for (size_t i = 0; i < count; ++i)
+        buffers.push_back(std::make_unique<TestBuffer>(bytes));
     return buffers;
 }
 
@@ -60,17 +73,27 @@ void ReturnedBuffers::OnReturn(std::function<void(wave::WaveHeader*)> action) {
 }
 
 void ReturnedBuffers::Note(uint32_t message, wave::WaveHeader* header) {
+    // What the header says now, before the action may queue it again.
+    const uint32_t flags = header->Flags;
+    const std::string data =
+        message == wave::InData ? std::string(header->Data, header->BytesRecorded) : "";
     std::function<void(wave::WaveHeader*)> action;
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        action = action_;
+    }
+    // The return counts only once the action is done, so that a test that waited for it
+    // may let go of what the action uses.
+    if (action)
+        action(header);
     {
         std::lock_guard<std::mutex> guard(lock_);
         headers_.push_back(header);
         messages_.push_back(message);
         threads_.push_back(std::this_thread::get_id());
-        flags_.push_back(header->Flags);
-        if (message == wave::InData) captured_.append(header->Data, header->BytesRecorded);
-        action = action_;
+        flags_.push_back(flags);
+        captured_ += data;
     }
-    if (action) action(header);
     changed_.notify_all();
 }
 

@@ -3,6 +3,8 @@
 // Helpers for the wave layer's tests: buffers with their headers, and a recorder of what
 // comes back through a device's callback.
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -20,6 +22,9 @@ WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);
 // Deterministic, non-repeating bytes (so misplaced or repeated blocks show up).
 std::string PatternBytes(size_t count, uint32_t seed);
 
+// Byte strings compared by size and first differing offset (instead of printing both).
+::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
+
 // One buffer and its header, the header pointing at the buffer.
 struct TestBuffer {
     explicit TestBuffer(size_t bytes);
@@ -35,13 +40,13 @@ std::vector<std::unique_ptr<TestBuffer>> MakeBuffers(size_t count, size_t bytes)
 // Collects every header that comes back through a device's callback, in order, with the
 // message, the calling thread and (capture) a copy of what the header held.
 class ReturnedBuffers {
-public:
+  public:
     static void OutCallback(wave::WaveOut* device, uint32_t message, void* instance,
                             wave::WaveHeader* header);
     static void InCallback(wave::WaveIn* device, uint32_t message, void* instance,
                            wave::WaveHeader* header);
 
-    // Runs inside the callback after the header was noted (e.g. to queue it again).
+    // Runs inside the callback before the return is counted (e.g. to queue it again).
     void OnReturn(std::function<void(wave::WaveHeader*)> action);
 
     bool WaitFor(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(20));
@@ -52,7 +57,7 @@ public:
     std::vector<uint32_t> FlagsSeen();  // header flags as the callback saw them
     std::string CapturedBytes();        // everything the returned capture headers held
 
-private:
+  private:
     void Note(uint32_t message, wave::WaveHeader* header);
 
     std::mutex lock_;
