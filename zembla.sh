@@ -66,7 +66,7 @@ cmd_test() {
 
     if [ -f fuzz/CMakeLists.txt ]; then
         echo "== Short fuzz runs"
-        CC=clang-14 CXX=clang++-14 configure_and_build build-fuzz -DZEMBLA_FUZZ=ON \
+        CC=clang-14 CXX=clang++-14 configure_and_build build-fuzz -DZEMBLA_FUZZ=ON -DZEMBLA_WERROR=ON \
             -DZEMBLA_TESTS=OFF -DZEMBLA_BENCH=OFF
         run_ctest build-fuzz -L fuzz
     fi

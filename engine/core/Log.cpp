@@ -19,9 +19,11 @@ struct LogState {
 };
 static_assert(std::is_trivially_destructible_v<LogState>);
 
-constinit LogState state;
+constinit LogState theLog;
 
-LogState& State() { return state; }
+LogState& State() {
+    return theLog;
+}
 
 void WriteAll(int fd, const char* data, size_t length) {
     while (length > 0) {

@@ -12,20 +12,24 @@
 
 FileSegment::FileSegment(SegmentedFile& owner) : Owner(owner) {}
 
-FileSegment::~FileSegment() { Close(); }
+FileSegment::~FileSegment() {
+    Close();
+}
 
 StorageFile& FileSegment::Open() {
-    if (!Handle.IsOpen()) Handle.OpenReadWrite(FileName.c_str(), Owner.CreateFlags);
+    if (!Handle.IsOpen())
+        Handle.OpenReadWrite(FileName.c_str(), Owner.CreateFlags);
     return Handle;
 }
 
 size_t FileSegment::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
-    if (offset < 0 || count == 0) return 0;
+    if (offset < 0 || count == 0)
+        return 0;
     size_t written = Open().WriteAt(offset, data, count);
     if (written > 0) {
         unsynced_ = true;
-        Length = static_cast<int32_t>(
-            std::max<int64_t>(Length, offset + static_cast<int64_t>(written)));
+        Length =
+            static_cast<int32_t>(std::max<int64_t>(Length, offset + static_cast<int64_t>(written)));
     }
     return written;
 }
@@ -38,23 +42,30 @@ bool FileSegment::ReadAt(int64_t offset, uint8_t* buffer, size_t count) {
         count -= gap;
         offset = 0;
     }
-    if (count == 0) return false;
-    size_t wanted = static_cast<size_t>(std::clamp<int64_t>(Length - offset, 0, static_cast<int64_t>(count)));
+    if (count == 0)
+        return false;
+    size_t wanted =
+        static_cast<size_t>(std::clamp<int64_t>(Length - offset, 0, static_cast<int64_t>(count)));
     size_t got = wanted > 0 ? Open().ReadAt(offset, buffer, wanted) : 0;
-    if (got < wanted) Close();
-    if (got < count) std::memset(buffer + got, Owner.FillByte, count - got);
+    if (got < wanted)
+        Close();
+    if (got < count)
+        std::memset(buffer + got, Owner.FillByte, count - got);
     return got > 0;
 }
 
 bool FileSegment::Truncate(int32_t length) {
-    if (length < 0 || !Open().Truncate(length)) return false;
+    if (length < 0 || !Open().Truncate(length))
+        return false;
     Length = length;
     unsynced_ = true;
+    fileLongerThanLength_ = false;
     return true;
 }
 
 bool FileSegment::Sync() {
-    if (!unsynced_) return true;
+    if (!unsynced_)
+        return true;
     bool ok;
     if (Handle.IsOpen()) {
         ok = Handle.Sync();
@@ -63,11 +74,14 @@ bool FileSegment::Sync() {
         StorageFile file;
         ok = file.OpenRead(FileName.c_str(), 0) && file.Sync();
     }
-    if (ok) unsynced_ = false;
+    if (ok)
+        unsynced_ = false;
     return ok;
 }
 
-void FileSegment::Close() { Handle.Close(); }
+void FileSegment::Close() {
+    Handle.Close();
+}
 
 void FileSegment::Delete() {
     Close();

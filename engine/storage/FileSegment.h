@@ -14,7 +14,7 @@ class SegmentedFile;
 // closed by Close (the owner closes every segment when playback stops and when a recording
 // finishes).
 class PALKENG_API FileSegment {
-public:
+  public:
     explicit FileSegment(SegmentedFile& owner);
     ~FileSegment();
     FileSegment(const FileSegment&) = delete;
@@ -51,8 +51,13 @@ public:
     int32_t Length = 0;
     std::string FileName;
 
-private:
+  private:
+    friend class SegmentedFile;
+
     SegmentedFile& Owner;
     StorageFile Handle;
     bool unsynced_ = false;
+    // Loaded overlapping the next segment and shortened in memory only: the file still holds
+    // the shadowed bytes until the metafile is next rewritten.
+    bool fileLongerThanLength_ = false;
 };

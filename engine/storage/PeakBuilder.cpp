@@ -4,19 +4,20 @@
 #include <cstdlib>
 #include <cstring>
 
-PeakBuilder::PeakBuilder(TrackFormatKind kind, int32_t resolution, uint8_t* levels,
-                         size_t capacity)
-    : kind_(kind), resolution_(std::max<int32_t>(resolution, 1)), levels_(levels),
+PeakBuilder::PeakBuilder(TrackFormatKind kind, int32_t resolution, uint8_t* levels, size_t capacity)
+    : kind_(kind),
+      resolution_(std::max<int32_t>(resolution, 1)),
+      levels_(levels),
       capacity_(capacity) {}
 
 template <class Magnitude>
-void PeakBuilder::FeedFrames(const uint8_t* data, size_t frames, size_t step,
-                             Magnitude magnitude) {
+void PeakBuilder::FeedFrames(const uint8_t* data, size_t frames, size_t step, Magnitude magnitude) {
     for (size_t i = 0; i < frames; ++i, data += step) {
         sum_ += magnitude(data);
         if (untilStore_ == 0) {
             int64_t level = std::min<int64_t>(4 * sum_ / resolution_, 255);
-            if (produced_ < capacity_) levels_[produced_] = static_cast<uint8_t>(level);
+            if (produced_ < capacity_)
+                levels_[produced_] = static_cast<uint8_t>(level);
             ++produced_;
             sum_ = 0;
             untilStore_ = resolution_ - 1;

@@ -14,7 +14,7 @@
 // Frames arrive chunk after chunk; a group that straddles two chunks keeps what it summed in
 // the earlier one.
 class PeakBuilder {
-public:
+  public:
     // levels receives at most capacity bytes; resolution is at least 1.
     PeakBuilder(TrackFormatKind kind, int32_t resolution, uint8_t* levels, size_t capacity);
 
@@ -23,7 +23,7 @@ public:
     // Level bytes produced so far (those past capacity are counted, not stored).
     size_t Produced() const { return produced_; }
 
-private:
+  private:
     template <class Magnitude>
     void FeedFrames(const uint8_t* data, size_t frames, size_t step, Magnitude magnitude);
 

@@ -16,11 +16,17 @@ size_t requestedBytes = 0;
 }  // namespace
 
 void ResizeScratchBuffer(size_t bytes) {
-    if (bytes == requestedBytes && (bytes == 0 || Block().Data())) return;
+    if (bytes == requestedBytes && (bytes == 0 || Block().Data()))
+        return;
     requestedBytes = bytes;
-    if (!Block().Allocate(bytes)) Block().Free();
+    if (!Block().Allocate(bytes))
+        Block().Free();
 }
 
-uint8_t* ScratchBufferData() { return Block().Data(); }
+uint8_t* ScratchBufferData() {
+    return Block().Data();
+}
 
-size_t ScratchBufferSize() { return Block().Size(); }
+size_t ScratchBufferSize() {
+    return Block().Size();
+}

@@ -13,13 +13,13 @@ class SegmentedFile;
 // so an export or a peak build on the GUI thread never disturbs the player reading the same
 // track. The segment list must not change while the reader lives.
 class SegmentReader {
-public:
+  public:
     explicit SegmentReader(const SegmentedFile& file);
 
     // As SegmentedFile::ReadAt.
     bool ReadAt(int64_t offset, uint8_t* buffer, size_t count);
 
-private:
+  private:
     const SegmentedFile& file_;
     std::vector<StorageFile> files_;
     std::vector<bool> tried_;

@@ -23,16 +23,19 @@ bool ReadSegmentsAt(const std::vector<std::unique_ptr<FileSegment>>& segments, u
     for (auto it = first; it != segments.end() && (*it)->Start < end; ++it) {
         const FileSegment& segment = **it;
         if (segment.Start > cursor) {
-            std::memset(buffer + (cursor - offset), fill, static_cast<size_t>(segment.Start - cursor));
+            std::memset(buffer + (cursor - offset), fill,
+                        static_cast<size_t>(segment.Start - cursor));
             cursor = segment.Start;
         }
         int64_t take = std::min(end, segment.End()) - cursor;
-        if (take <= 0) continue;
+        if (take <= 0)
+            continue;
         if (readPart(static_cast<size_t>(it - segments.begin()), cursor - segment.Start,
                      buffer + (cursor - offset), static_cast<size_t>(take)))
             any = true;
         cursor += take;
     }
-    if (cursor < end) std::memset(buffer + (cursor - offset), fill, static_cast<size_t>(end - cursor));
+    if (cursor < end)
+        std::memset(buffer + (cursor - offset), fill, static_cast<size_t>(end - cursor));
     return any;
 }

@@ -36,7 +36,8 @@ bool ReadMetafileLine(FILE* file, std::string& line, bool& tooLong) {
     bool any = false;
     while ((c = std::getc(file)) != EOF) {
         any = true;
-        if (c == '\n') break;
+        if (c == '\n')
+            break;
         if (line.size() < MaxMetafileLine)
             line.push_back(static_cast<char>(c));
         else
@@ -49,16 +50,20 @@ bool ReadMetafileLine(FILE* file, std::string& line, bool& tooLong) {
 // Returns false when no digit is there; value is clamped to int64 range by saturation.
 bool ParseStart(const std::string& line, size_t& pos, int64_t& value) {
     pos = 0;
-    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t')) ++pos;
+    while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t'))
+        ++pos;
     bool negative = false;
-    if (pos < line.size() && (line[pos] == '+' || line[pos] == '-')) negative = line[pos++] == '-';
+    if (pos < line.size() && (line[pos] == '+' || line[pos] == '-'))
+        negative = line[pos++] == '-';
     size_t digits = pos;
     int64_t magnitude = 0;
     while (pos < line.size() && line[pos] >= '0' && line[pos] <= '9') {
-        if (magnitude <= INT64_MAX / 20) magnitude = magnitude * 10 + (line[pos] - '0');
+        if (magnitude <= INT64_MAX / 20)
+            magnitude = magnitude * 10 + (line[pos] - '0');
         ++pos;
     }
-    if (pos == digits) return false;
+    if (pos == digits)
+        return false;
     value = negative ? -magnitude : magnitude;
     return true;
 }
@@ -68,13 +73,15 @@ bool ParseStart(const std::string& line, size_t& pos, int64_t& value) {
 SegmentedFile::SegmentedFile() = default;
 
 SegmentedFile::~SegmentedFile() {
-    if (!Segments.empty()) Reset();
+    if (!Segments.empty())
+        Reset();
 }
 
 bool SegmentedFile::LoadMetafile(const std::string& path) {
     Name = path;
     std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "re"));
-    if (!file) return false;
+    if (!file)
+        return false;
 
     bool bad = false;
     std::string line;
@@ -90,20 +97,20 @@ bool SegmentedFile::LoadMetafile(const std::string& path) {
             WriteLog("metafile " + path + ": line too long, segment ignored");
             continue;
         }
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
         std::string segmentName = pos < line.size() ? line.substr(pos + 1) : std::string();
         if (start < 0 || start > INT32_MAX) {
             WriteLog("metafile " + path + ": start out of range, segment ignored: " + line);
             continue;
         }
-        if (!IsPlainSegmentName(segmentName)) {
-            WriteLog("metafile " + path + ": not a segment file in the song folder, ignored: " +
-                     segmentName);
+        if (!IsOwnSegmentName(segmentName)) {
+            WriteLog("metafile " + path +
+                     ": not a segment file of this track, ignored: " + segmentName);
             continue;
         }
-        bool listed = std::any_of(Segments.begin(), Segments.end(), [&](const auto& s) {
-            return s->FileName == segmentName;
-        });
+        bool listed = std::any_of(Segments.begin(), Segments.end(),
+                                  [&](const auto& s) { return s->FileName == segmentName; });
         if (listed) {
             WriteLog("metafile " + path + ": segment file listed twice, ignored: " + segmentName);
             continue;
@@ -115,8 +122,8 @@ bool SegmentedFile::LoadMetafile(const std::string& path) {
             continue;  // a missing segment leaves a gap
         }
         if (start + segment->Length > INT32_MAX) {
-            WriteLog("metafile " + path + ": segment reaches past the largest offset, ignored: " +
-                     segmentName);
+            WriteLog("metafile " + path +
+                     ": segment reaches past the largest offset, ignored: " + segmentName);
             continue;
         }
         segment->Start = static_cast<int32_t>(start);
@@ -124,7 +131,8 @@ bool SegmentedFile::LoadMetafile(const std::string& path) {
     }
     file.reset();
     SettleLoadedSegments();
-    if (bad) throw StorageError(BadMetafileText);
+    if (bad)
+        throw StorageError(BadMetafileText);
     return true;
 }
 
@@ -143,6 +151,7 @@ void SegmentedFile::SettleLoadedSegments() {
         WriteLog("metafile " + Name + ": " + earlier.FileName + " overlaps " + later.FileName +
                  ", shortened");
         earlier.Length = later.Start - earlier.Start;
+        earlier.fileLongerThanLength_ = true;
         if (earlier.Length == 0)
             Segments.erase(Segments.begin() + static_cast<std::ptrdiff_t>(i));
         else
@@ -150,15 +159,38 @@ void SegmentedFile::SettleLoadedSegments() {
     }
 }
 
-bool SegmentedFile::IsPlainSegmentName(const std::string& file) const {
+void SegmentedFile::SplitName(std::string& stem, std::string& extension) const {
     std::string folder = FolderOf(Name);
-    if (file.size() <= folder.size() || file.compare(0, folder.size(), folder) != 0) return false;
-    std::string leaf = file.substr(folder.size());
-    return leaf != "." && leaf != ".." && leaf.find('/') == std::string::npos &&
-           leaf.find('\0') == std::string::npos;
+    std::string leaf = Name.substr(folder.size());
+    size_t dot = leaf.rfind('.');
+    stem = folder + leaf.substr(0, dot);
+    extension = dot == std::string::npos ? std::string() : leaf.substr(dot);
+}
+
+bool SegmentedFile::IsOwnSegmentName(const std::string& file) const {
+    std::string stem, extension;
+    SplitName(stem, extension);
+    if (file.size() <= stem.size() + extension.size() || file.compare(0, stem.size(), stem) != 0 ||
+        file.compare(file.size() - extension.size(), extension.size(), extension) != 0)
+        return false;
+    for (size_t i = stem.size(); i < file.size() - extension.size(); ++i)
+        if (file[i] < '0' || file[i] > '9')
+            return false;
+    return true;
 }
 
 bool SegmentedFile::TrySaveMetafile() {
+    // A segment shortened on loading gets its file cut before the metafile is rewritten, so
+    // that the shadowed bytes can never come back as part of it.
+    for (const auto& segment : Segments) {
+        if (segment->fileLongerThanLength_) {
+            bool wasOpen = segment->IsOpen();
+            if (!segment->Truncate(segment->Length))
+                return false;
+            if (!wasOpen)
+                segment->Close();
+        }
+    }
     std::string text;
     for (const auto& segment : Segments) {
         text += std::to_string(segment->Start);
@@ -170,12 +202,15 @@ bool SegmentedFile::TrySaveMetafile() {
 }
 
 void SegmentedFile::SaveMetafile() {
-    if (!TrySaveMetafile()) throw StorageError(CantOpenMetafileText);
+    if (!TrySaveMetafile())
+        throw StorageError(CantOpenMetafileText);
 }
 
 void SegmentedFile::SegmentCreated() {
-    if (Name.empty()) return;
-    if (!TrySaveMetafile()) WriteLog(std::string(CantOpenMetafileText) + " " + Name);
+    if (Name.empty())
+        return;
+    if (!TrySaveMetafile())
+        WriteLog(std::string(CantOpenMetafileText) + " " + Name);
 }
 
 bool SegmentedFile::ReadAt(int64_t offset, uint8_t* buffer, size_t count) {
@@ -200,18 +235,22 @@ int32_t SegmentedFile::Write(const uint8_t* data, size_t count) {
 }
 
 void SegmentedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
-    if (count == 0 || !data) return;
+    if (count == 0 || !data)
+        return;
     if (offset < 0) {
-        size_t before = static_cast<size_t>(std::min<int64_t>(-offset, static_cast<int64_t>(count)));
+        size_t before =
+            static_cast<size_t>(std::min<int64_t>(-offset, static_cast<int64_t>(count)));
         data += before;
         count -= before;
         offset = 0;
-        if (count == 0) return;
+        if (count == 0)
+            return;
     }
     // Offsets are 32-bit in the metafile: nothing is stored at or past 2 GiB.
     if (offset + static_cast<int64_t>(count) > INT32_MAX) {
         WriteLog("track " + Name + " is full: data past 2 GiB dropped");
-        if (offset >= INT32_MAX) return;
+        if (offset >= INT32_MAX)
+            return;
         count = static_cast<size_t>(INT32_MAX - offset);
     }
 
@@ -224,7 +263,8 @@ void SegmentedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
         Segments.begin());
     FileSegment* segment = nullptr;
     if (index < Segments.size() && Segments[index]->Start <= offset) {
-        while (index + 1 < Segments.size() && Segments[index + 1]->Start <= offset) ++index;
+        while (index + 1 < Segments.size() && Segments[index + 1]->Start <= offset)
+            ++index;
         segment = Segments[index].get();
     } else {
         segment = InsertNewSegment(index, static_cast<int32_t>(offset));
@@ -246,7 +286,8 @@ void SegmentedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
             WriteLog("can't write segment file " + segment->FileName + ": " + std::strerror(errno));
             return;
         }
-        if (part == count) return;
+        if (part == count)
+            return;
         // The rest overwrites the start of the following segment.
         segment->Close();
         data += part;
@@ -258,18 +299,17 @@ void SegmentedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
 }
 
 std::string SegmentedFile::NewSegmentName() const {
-    std::string folder = FolderOf(Name);
-    std::string leaf = Name.substr(folder.size());
-    size_t dot = leaf.rfind('.');
-    std::string stem = folder + leaf.substr(0, dot);
-    std::string extension = dot == std::string::npos ? std::string() : leaf.substr(dot);
+    std::string stem, extension;
+    SplitName(stem, extension);
     for (int n = 1; n <= MaxSegmentNumber; ++n) {
         std::string candidate = stem + std::to_string(n) + extension;
         struct stat info;
-        if (::lstat(candidate.c_str(), &info) == 0 || errno != ENOENT) continue;
+        if (::lstat(candidate.c_str(), &info) == 0 || errno != ENOENT)
+            continue;
         bool used = std::any_of(Segments.begin(), Segments.end(),
                                 [&](const auto& s) { return s->FileName == candidate; });
-        if (!used) return candidate;
+        if (!used)
+            return candidate;
     }
     return std::string();
 }
@@ -278,7 +318,8 @@ FileSegment* SegmentedFile::InsertNewSegment(size_t index, int32_t start) {
     auto segment = std::make_unique<FileSegment>(*this);
     segment->FileName = NewSegmentName();
     segment->Start = start;
-    if (segment->FileName.empty() || !segment->Open().IsOpen()) return nullptr;
+    if (segment->FileName.empty() || !segment->Open().IsOpen())
+        return nullptr;
     FileSegment* made = segment.get();
     Segments.insert(Segments.begin() + static_cast<std::ptrdiff_t>(index), std::move(segment));
     return made;
@@ -299,7 +340,8 @@ bool SegmentedFile::SplitOff(size_t index, int32_t from) {
     };
 
     PageBuffer block;
-    if (!block.Allocate(SplitCopyBlock)) return undo("out of memory splitting");
+    if (!block.Allocate(SplitCopyBlock))
+        return undo("out of memory splitting");
     StorageFile& in = source.Open();
     int64_t at = from - source.Start;
     int64_t end = source.Length;
@@ -307,20 +349,24 @@ bool SegmentedFile::SplitOff(size_t index, int32_t from) {
     while (at < end) {
         size_t want = static_cast<size_t>(std::min<int64_t>(end - at, SplitCopyBlock));
         size_t got = in.ReadAt(at, block.Data(), want);
-        if (got < want) return undo("can't read segment file for");
-        if (tail->WriteAt(to, block.Data(), want) < want) return undo("can't write segment file");
+        if (got < want)
+            return undo("can't read segment file for");
+        if (tail->WriteAt(to, block.Data(), want) < want)
+            return undo("can't write segment file");
         at += static_cast<int64_t>(want);
         to += static_cast<int64_t>(want);
     }
     // The copy reaches the disk and the metafile lists it before the source is cut, so a crash
     // in between leaves the data in both (on loading, the later segment wins the overlap).
-    if (!tail->Sync() || !TrySaveMetafile()) return undo("can't save the split of");
+    if (!tail->Sync() || !TrySaveMetafile())
+        return undo("can't save the split of");
     tail->Close();
     return true;
 }
 
 void SegmentedFile::ClearRange(int32_t from, int32_t to) {
-    if (Segments.empty() || from >= to) return;
+    if (Segments.empty() || from >= to)
+        return;
     for (size_t i = 0; i < Segments.size();) {
         FileSegment& segment = *Segments[i];
         const int64_t start = segment.Start;
@@ -356,8 +402,10 @@ void SegmentedFile::ClearRange(int32_t from, int32_t to) {
 }
 
 void SegmentedFile::DeleteAll() {
-    if (!Name.empty()) ::unlink(Name.c_str());
-    for (auto& segment : Segments) segment->Delete();
+    if (!Name.empty())
+        ::unlink(Name.c_str());
+    for (auto& segment : Segments)
+        segment->Delete();
     Segments.clear();
 }
 
@@ -369,12 +417,14 @@ void SegmentedFile::Reset() {
 }
 
 void SegmentedFile::CloseHandles() {
-    for (auto& segment : Segments) segment->Close();
+    for (auto& segment : Segments)
+        segment->Close();
 }
 
 void SegmentedFile::SyncHandles() {
     for (auto& segment : Segments)
-        if (!segment->Sync()) WriteLog("can't sync segment file " + segment->FileName);
+        if (!segment->Sync())
+            WriteLog("can't sync segment file " + segment->FileName);
 }
 
 std::vector<int32_t> SegmentedFile::GetSegments() const {
@@ -396,7 +446,8 @@ void SegmentedFile::WriteRealFile(const std::string& path, const uint8_t* header
                                   size_t headerLength) {
     const int64_t total = GetTotalBytes();
     StorageFile out;
-    if (!out.Create(path.c_str(), FileSequentialScan)) throw StorageError(CantOpenRealfileText);
+    if (!out.Create(path.c_str(), FileSequentialScan))
+        throw StorageError(CantOpenRealfileText);
     bool ok = true;
     int64_t at = 0;
     if (header && headerLength > 0) {

@@ -21,18 +21,19 @@
 // exactly its Length bytes; the stream's length is the end of the last segment.
 //
 // Safety beyond the plain format:
-//  - a metafile line whose segment name is not a plain file name in the metafile's own folder
-//    (an absolute path, a "/" or "..") is dropped like a missing segment, and is never opened,
-//    written or deleted; so is a line naming a file already listed, a start that is negative or
-//    out of range, and a line too long to be real. Segments loaded out of order are sorted, and
-//    where two overlap the later one wins the shared range;
+//  - a metafile line whose segment name is not one of this stream's own segment names in the
+//    metafile's folder (so never an absolute path, a "/", "..", the metafile itself or another
+//    track's file) is dropped like a missing segment, and is never opened, written or deleted;
+//    so is a line naming a file already listed or one that is not a regular file, a start that
+//    is negative or out of range, and a line too long to be real. Segments loaded out of order are
+//    sorted, and where two overlap the later one wins the shared range;
 //  - every metafile rewrite is atomic (temporary file and rename), and a write that creates a
 //    segment rewrites the metafile at once, so a crash never loses a segment that holds data.
 //
 // Threads: the class holds no lock. Its owner keeps the uses apart: the player only reads a
 // track nobody writes, and edits happen while the transport is stopped.
 class PALKENG_API SegmentedFile {
-public:
+  public:
     SegmentedFile();
     virtual ~SegmentedFile();
     SegmentedFile(const SegmentedFile&) = delete;
@@ -94,7 +95,7 @@ public:
 
     static constexpr size_t RealFileBlock = 10240;
 
-protected:
+  protected:
     // Called when a write has just created a segment (its file exists, no data yet). Rewrites
     // the metafile so that the segment is listed from its first byte; failures go to the log
     // (the write goes on: the data is still on disk, and the next save reports the problem).
@@ -108,7 +109,7 @@ protected:
     std::string Name;
     uint32_t CreateFlags = FileSequentialScan;
 
-private:
+  private:
     friend class FileSegment;
     friend class SegmentReader;
 
@@ -121,8 +122,13 @@ private:
     // Copies the stream bytes [from, segment end) of Segments[index] into a new segment
     // inserted after it. False (and nothing changed) when that fails.
     bool SplitOff(size_t index, int32_t from);
-    // Whether a metafile line may name file: a plain name in the metafile's folder.
-    bool IsPlainSegmentName(const std::string& file) const;
+    // The metafile's name split around where a segment's number goes.
+    void SplitName(std::string& stem, std::string& extension) const;
+    // Whether a metafile line may name file: only a name this stream gives its segments (the
+    // metafile's name with a number inserted before its extension). That keeps out absolute
+    // paths, "/" and "..", but also the metafile itself, the header file and every other
+    // track's or the song's files, which clearing the track would otherwise delete.
+    bool IsOwnSegmentName(const std::string& file) const;
     // Sorts the segments and settles overlaps (the later start wins).
     void SettleLoadedSegments();
 };

@@ -9,7 +9,7 @@
 // "GAAAAA! no file there!". Deliberately not an OrvellError: the callers decide whether and
 // how the user sees it (what() gives the text).
 class PALKENG_API StorageError : public std::runtime_error {
-public:
+  public:
     explicit StorageError(const char* text) : std::runtime_error(text) {}
 };
 

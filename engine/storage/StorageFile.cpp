@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <utility>
 
-StorageFile::~StorageFile() { Close(); }
+StorageFile::~StorageFile() {
+    Close();
+}
 
 StorageFile::StorageFile(StorageFile&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
@@ -58,14 +60,17 @@ bool StorageFile::Open(const char* path, int accessFlags, uint32_t flags) {
         do {
             fd_ = ::open(path, accessFlags, 0644);
         } while (fd_ < 0 && errno == EINTR);
-        if (fd_ < 0) return false;
+        if (fd_ < 0)
+            return false;
     }
-    if (flags & FileSequentialScan) posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (flags & FileSequentialScan)
+        posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
     return true;
 }
 
 void StorageFile::Close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+        ::close(fd_);
     fd_ = -1;
     directCapable_ = direct_ = false;
 }
@@ -77,10 +82,12 @@ bool StorageFile::Aligned(const void* buffer, int64_t offset, size_t count) cons
 
 bool StorageFile::UseDirect(bool on) {
     on = on && directCapable_;
-    if (on == direct_) return on;
+    if (on == direct_)
+        return on;
     int flags = fcntl(fd_, F_GETFL);
     if (flags < 0 || fcntl(fd_, F_SETFL, on ? (flags | O_DIRECT) : (flags & ~O_DIRECT)) < 0) {
-        if (on) directCapable_ = false;
+        if (on)
+            directCapable_ = false;
         return direct_;
     }
     direct_ = on;
@@ -88,7 +95,8 @@ bool StorageFile::UseDirect(bool on) {
 }
 
 size_t StorageFile::ReadAt(int64_t offset, void* buffer, size_t count) {
-    if (fd_ < 0 || offset < 0) return 0;
+    if (fd_ < 0 || offset < 0)
+        return 0;
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
     while (done < count) {
@@ -96,7 +104,8 @@ size_t StorageFile::ReadAt(int64_t offset, void* buffer, size_t count) {
         UseDirect(Aligned(out + done, at, count - done));
         ssize_t got = ::pread(fd_, out + done, count - done, at);
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             if (errno == EINVAL && direct_) {
                 UseDirect(false);
                 directCapable_ = false;
@@ -104,14 +113,16 @@ size_t StorageFile::ReadAt(int64_t offset, void* buffer, size_t count) {
             }
             break;
         }
-        if (got == 0) break;
+        if (got == 0)
+            break;
         done += static_cast<size_t>(got);
     }
     return done;
 }
 
 size_t StorageFile::WriteAt(int64_t offset, const void* data, size_t count) {
-    if (fd_ < 0 || offset < 0) return 0;
+    if (fd_ < 0 || offset < 0)
+        return 0;
     const auto* in = static_cast<const uint8_t*>(data);
     size_t done = 0;
     while (done < count) {
@@ -119,7 +130,8 @@ size_t StorageFile::WriteAt(int64_t offset, const void* data, size_t count) {
         UseDirect(Aligned(in + done, at, count - done));
         ssize_t put = ::pwrite(fd_, in + done, count - done, at);
         if (put < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             if (errno == EINVAL && direct_) {
                 UseDirect(false);
                 directCapable_ = false;
@@ -127,14 +139,16 @@ size_t StorageFile::WriteAt(int64_t offset, const void* data, size_t count) {
             }
             break;
         }
-        if (put == 0) break;
+        if (put == 0)
+            break;
         done += static_cast<size_t>(put);
     }
     return done;
 }
 
 bool StorageFile::Truncate(int64_t length) {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     int result;
     do {
         result = ::ftruncate(fd_, length);
@@ -144,12 +158,14 @@ bool StorageFile::Truncate(int64_t length) {
 
 int64_t StorageFile::Size() const {
     struct stat info;
-    if (fd_ < 0 || ::fstat(fd_, &info) != 0) return -1;
+    if (fd_ < 0 || ::fstat(fd_, &info) != 0)
+        return -1;
     return info.st_size;
 }
 
 bool StorageFile::Sync() {
-    if (fd_ < 0) return false;
+    if (fd_ < 0)
+        return false;
     int result;
     do {
         result = ::fdatasync(fd_);
@@ -163,12 +179,14 @@ std::string FolderOf(const std::string& path) {
 }
 
 bool ReplaceFileAtomically(const std::string& path, const void* data, size_t size) {
-    if (path.empty()) return false;
+    if (path.empty())
+        return false;
     std::string temporary = path + ".tmp";
     // A leftover of an earlier crash is stale; never write through whatever sits there.
     ::unlink(temporary.c_str());
     StorageFile file;
-    if (!file.CreateNew(temporary.c_str(), FileSequentialScan)) return false;
+    if (!file.CreateNew(temporary.c_str(), FileSequentialScan))
+        return false;
     bool ok = file.WriteAt(0, data, size) == size && file.Sync();
     file.Close();
     if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {

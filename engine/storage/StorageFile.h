@@ -24,7 +24,7 @@ enum StorageFlags : uint32_t {
 //
 // Reads never allocate; the player thread uses them.
 class StorageFile {
-public:
+  public:
     StorageFile() = default;
     ~StorageFile();
     StorageFile(const StorageFile&) = delete;
@@ -60,7 +60,7 @@ public:
     // Transfers at least this aligned may go direct.
     static constexpr size_t DirectAlignment = 512;
 
-private:
+  private:
     bool Open(const char* path, int accessFlags, uint32_t flags);
     bool UseDirect(bool on);
     bool Aligned(const void* buffer, int64_t offset, size_t count) const;

@@ -3,11 +3,16 @@
 #include <cstring>
 
 TrackFormatKind KindOfFormat(const WaveFormat& format) {
-    if (format.FormatTag != WaveFormatPcm) return TrackFormatKind::None;
-    if (format.Channels == 1 && format.BitsPerSample == 8) return TrackFormatKind::Mono8;
-    if (format.Channels == 2 && format.BitsPerSample == 8) return TrackFormatKind::Stereo8;
-    if (format.Channels == 1 && format.BitsPerSample == 16) return TrackFormatKind::Mono16;
-    if (format.Channels == 2 && format.BitsPerSample == 16) return TrackFormatKind::Stereo16;
+    if (format.FormatTag != WaveFormatPcm)
+        return TrackFormatKind::None;
+    if (format.Channels == 1 && format.BitsPerSample == 8)
+        return TrackFormatKind::Mono8;
+    if (format.Channels == 2 && format.BitsPerSample == 8)
+        return TrackFormatKind::Stereo8;
+    if (format.Channels == 1 && format.BitsPerSample == 16)
+        return TrackFormatKind::Mono16;
+    if (format.Channels == 2 && format.BitsPerSample == 16)
+        return TrackFormatKind::Stereo16;
     return TrackFormatKind::None;
 }
 
