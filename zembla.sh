@@ -58,7 +58,7 @@ cmd_test() {
     echo "== Engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
     configure_and_build build-asan -DZEMBLA_WERROR=ON -DZEMBLA_SANITIZE=address,undefined -DZEMBLA_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        run_ctest build-asan -L engine
+        run_ctest build-asan
 
     echo "== Threaded engine tests under ThreadSanitizer"
     configure_and_build build-tsan -DZEMBLA_WERROR=ON -DZEMBLA_SANITIZE=thread -DZEMBLA_BENCH=OFF
