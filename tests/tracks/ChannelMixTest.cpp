@@ -152,27 +152,12 @@ TEST_F(ChannelMix, SilentTracksStayInStepWithTheSong) {
 }
 
 TEST_F(ChannelMix, LoudTracksSaturateInsteadOfWrappingAround) {
-    ConstantTrack(30000, -30000, 2048);
-    Channel* second = ConstantTrack(30000, -30000, 2048);
+    ConstantTrack(30000, -30000, 2 * 2048);
+    Channel* second = ConstantTrack(30000, -30000, 2 * 2048);
+    EXPECT_EQ(Pass()[0], 32767);  // two tracks summed
+    second->Enable(false);
+    Mixer->GetChannel(static_cast<char>(0))->SetOffsetVol(2.0f);  // amplified past the range
     std::vector<int16_t> out = Pass();
     EXPECT_EQ(out[0], 32767);
     EXPECT_EQ(out[1], -32768);
-
-    MixPos = 0;
-    FirstBuffer = true;
-    second->Enable(false);
-    Mixer->GetChannel(static_cast<char>(0))->SetOffsetVol(2.0f);  // amplifying past the range
-    out = Pass();
-    EXPECT_EQ(out[0], 32767);
-    EXPECT_EQ(out[1], -32768);
-}
-
-TEST_F(ChannelMix, AnEmptyStretchOfTrackAddsNothing) {
-    ConstantTrack(1000, 1000, 2048, 4 * 2048);  // audio only in the fifth buffer
-    for (int i = 0; i < 4; ++i) {
-        std::vector<int16_t> out = Pass();
-        EXPECT_EQ(out[0], 0);
-        EXPECT_TRUE(card->CurrentBuffer()->Fresh()) << "nothing was mixed into buffer " << i;
-    }
-    EXPECT_EQ(Pass()[0], 1000);
 }
