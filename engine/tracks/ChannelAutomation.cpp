@@ -1,5 +1,6 @@
 // Editing and looking up a channel's volume and pan programs.
 #include <algorithm>
+#include <atomic>
 
 #include "core/EngineStatics.h"
 #include "tracks/Channel.h"
@@ -8,8 +9,8 @@ namespace {
 
 // The play position of the last Volume call of any channel, and where the running realtime
 // pass started: one of each for the whole engine, as there is one user dragging one control.
-int32_t lastVolumeFrame = -1;
-int32_t realtimeStartFrame = 0;
+std::atomic<int32_t> lastVolumeFrame{-1};
+std::atomic<int32_t> realtimeStartFrame{0};
 
 // Frames to milliseconds in 64 bits, so that positions past 48 s do not overflow.
 int64_t FramesToMs(int64_t frames) {
