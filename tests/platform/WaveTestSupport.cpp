@@ -1,70 +1,84 @@
 #include "WaveTestSupport.h"
 
+#include "platform/VirtualCards.h"
+
 #include <algorithm>
-#include <cstring>
+#include <random>
+
+using namespace std::chrono_literals;
 
 WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits) {
-    WaveFormat format;
-    format.FormatTag = WaveFormatPcm;
-    format.Channels = channels;
-    format.SamplesPerSec = rate;
-    format.BitsPerSample = bits;
-    format.BlockAlign = static_cast<uint16_t>(channels * bits / 8);
-    format.AvgBytesPerSec = rate * format.BlockAlign;
-    return format;
+    const auto align = static_cast<uint16_t>(channels * bits / 8);
+    return {WaveFormatPcm, channels, rate, rate * align, align, bits};
 }
 
 std::string PatternBytes(size_t count, uint32_t seed) {
+    std::mt19937 random(seed);
     std::string bytes(count, '\0');
-    uint32_t state = seed * 2654435761u + 1;
-    for (char& byte : bytes) {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        byte = static_cast<char>(state);
-    }
+    for (char& byte : bytes)
+        byte = static_cast<char>(random());
     return bytes;
 }
 
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
     if (actual == expected)
         return ::testing::AssertionSuccess();
-    const auto mismatch =
-        std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    const auto diff = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
     return ::testing::AssertionFailure()
-           << actual.size() << " bytes instead of " << expected.size()
-           << ", first difference at offset " << (mismatch.first - actual.begin());
+           << actual.size() << " bytes instead of " << expected.size() << ", first difference at "
+           << (diff.first - actual.begin());
 }
 
 TestBuffer::TestBuffer(size_t bytes) : data(bytes, '\0') {
     header.Data = data.data();
     header.BufferLength = static_cast<uint32_t>(bytes);
-    header.User = this;
 }
 
-void TestBuffer::Fill(const std::string& bytes) {
-    std::memcpy(data.data(), bytes.data(), std::min(bytes.size(), data.size()));
-}
-
-std::string TestBuffer::Recorded() const {
-    return std::string(data.data(), header.BytesRecorded);
-}
-
-std::vector<std::unique_ptr<TestBuffer>> MakeBuffers(size_t count, size_t bytes) {
-    std::vector<std::unique_ptr<TestBuffer>> buffers;
-    for (size_t i = 0; i < count; ++i)
+Buffers MakeBuffers(size_t count, size_t bytes) {
+    Buffers buffers;
+    for (uint32_t i = 0; i < count; ++i) {
         buffers.push_back(std::make_unique<TestBuffer>(bytes));
+        std::ranges::copy(PatternBytes(bytes, i + 1), buffers.back()->data.begin());
+    }
     return buffers;
 }
 
-void ReturnedBuffers::OutCallback(wave::WaveOut*, uint32_t message, void* instance,
-                                  wave::WaveHeader* header) {
-    static_cast<ReturnedBuffers*>(instance)->Note(message, header);
+std::string Joined(const Buffers& buffers) {
+    std::string bytes;
+    for (const auto& buffer : buffers)
+        bytes.append(buffer->data.data(), buffer->data.size());
+    return bytes;
 }
 
-void ReturnedBuffers::InCallback(wave::WaveIn*, uint32_t message, void* instance,
+std::string Recorded(const Buffers& buffers) {
+    std::string bytes;
+    for (const auto& buffer : buffers)
+        bytes.append(buffer->data.data(), buffer->header.BytesRecorded);
+    return bytes;
+}
+
+void QueueAll(wave::WaveOut* device, const Buffers& buffers) {
+    for (const auto& buffer : buffers) {
+        EXPECT_EQ(wave::WaveOutPrepareHeader(device, &buffer->header), wave::NoError);
+        EXPECT_EQ(wave::WaveOutWrite(device, &buffer->header), wave::NoError);
+    }
+}
+
+void QueueAll(wave::WaveIn* device, const Buffers& buffers) {
+    for (const auto& buffer : buffers) {
+        EXPECT_EQ(wave::WaveInPrepareHeader(device, &buffer->header), wave::NoError);
+        EXPECT_EQ(wave::WaveInAddBuffer(device, &buffer->header), wave::NoError);
+    }
+}
+
+void ReturnedBuffers::OutCallback(wave::WaveOut*, uint32_t message, void* self,
+                                  wave::WaveHeader* header) {
+    static_cast<ReturnedBuffers*>(self)->Note(message, header);
+}
+
+void ReturnedBuffers::InCallback(wave::WaveIn*, uint32_t message, void* self,
                                  wave::WaveHeader* header) {
-    static_cast<ReturnedBuffers*>(instance)->Note(message, header);
+    static_cast<ReturnedBuffers*>(self)->Note(message, header);
 }
 
 void ReturnedBuffers::OnReturn(std::function<void(wave::WaveHeader*)> action) {
@@ -73,61 +87,55 @@ void ReturnedBuffers::OnReturn(std::function<void(wave::WaveHeader*)> action) {
 }
 
 void ReturnedBuffers::Note(uint32_t message, wave::WaveHeader* header) {
-    // What the header says now, before the action may queue it again.
-    const uint32_t flags = header->Flags;
-    const std::string data =
-        message == wave::InData ? std::string(header->Data, header->BytesRecorded) : "";
+    // Flags as they are now, before the action may change them; and the return counts only
+    // once the action is done, so that whoever waited for it may reuse the header.
+    Returned seen{header, message, header->Flags, std::this_thread::get_id()};
     std::function<void(wave::WaveHeader*)> action;
     {
         std::lock_guard<std::mutex> guard(lock_);
         action = action_;
     }
-    // The return counts only once the action is done, so that a test that waited for it
-    // may let go of what the action uses.
     if (action)
         action(header);
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        headers_.push_back(header);
-        messages_.push_back(message);
-        threads_.push_back(std::this_thread::get_id());
-        flags_.push_back(flags);
-        captured_ += data;
-    }
+    std::lock_guard<std::mutex> guard(lock_);
+    returned_.push_back(seen);
     changed_.notify_all();
 }
 
-bool ReturnedBuffers::WaitFor(size_t count, std::chrono::milliseconds timeout) {
+bool ReturnedBuffers::WaitFor(size_t count) {
     std::unique_lock<std::mutex> lock(lock_);
-    return changed_.wait_for(lock, timeout, [&] { return headers_.size() >= count; });
+    return changed_.wait_for(lock, 20s, [&] { return returned_.size() >= count; });
 }
 
-size_t ReturnedBuffers::Count() {
+std::vector<Returned> ReturnedBuffers::All() {
     std::lock_guard<std::mutex> guard(lock_);
-    return headers_.size();
+    return returned_;
 }
 
-std::vector<wave::WaveHeader*> ReturnedBuffers::Headers() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return headers_;
+void WaveDeviceTest::SetUp() {
+    wave::UseVirtualCards(2);
 }
 
-std::vector<uint32_t> ReturnedBuffers::Messages() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return messages_;
+void WaveDeviceTest::TearDown() {
+    returned.OnReturn(nullptr);
+    if (out) {
+        wave::WaveOutReset(out);
+        for (auto& buffer : buffers)
+            wave::WaveOutUnprepareHeader(out, &buffer->header);
+        EXPECT_EQ(wave::WaveOutClose(out), wave::NoError);
+    }
+    if (in) {
+        wave::WaveInReset(in);
+        for (auto& buffer : buffers)
+            wave::WaveInUnprepareHeader(in, &buffer->header);
+        EXPECT_EQ(wave::WaveInClose(in), wave::NoError);
+    }
 }
 
-std::vector<std::thread::id> ReturnedBuffers::Threads() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return threads_;
+wave::Result WaveDeviceTest::OpenOut(uint32_t card, const WaveFormat& format) {
+    return wave::WaveOutOpen(&out, card, format, &ReturnedBuffers::OutCallback, &returned);
 }
 
-std::vector<uint32_t> ReturnedBuffers::FlagsSeen() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return flags_;
-}
-
-std::string ReturnedBuffers::CapturedBytes() {
-    std::lock_guard<std::mutex> guard(lock_);
-    return captured_;
+wave::Result WaveDeviceTest::OpenIn(uint32_t card, const WaveFormat& format) {
+    return wave::WaveInOpen(&in, card, format, &ReturnedBuffers::InCallback, &returned);
 }

@@ -1,13 +1,11 @@
 #pragma once
 
-// Helpers for the wave layer's tests: buffers with their headers, and a recorder of what
-// comes back through a device's callback.
+// Helpers for the wave layer's tests: buffers with their headers, a recorder of what comes
+// back through a device's callback, and a fixture that releases whatever a test left open.
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -18,54 +16,63 @@
 #include "platform/WaveApi.h"
 
 WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);
-
 // Deterministic, non-repeating bytes (so misplaced or repeated blocks show up).
 std::string PatternBytes(size_t count, uint32_t seed);
-
 // Byte strings compared by size and first differing offset (instead of printing both).
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 
 // One buffer and its header, the header pointing at the buffer.
 struct TestBuffer {
     explicit TestBuffer(size_t bytes);
-    TestBuffer(const TestBuffer&) = delete;
-    TestBuffer& operator=(const TestBuffer&) = delete;
-    void Fill(const std::string& bytes);  // the buffer's length of them
-    std::string Recorded() const;         // the first BytesRecorded bytes
     std::vector<char> data;
     wave::WaveHeader header;
 };
-std::vector<std::unique_ptr<TestBuffer>> MakeBuffers(size_t count, size_t bytes);
+using Buffers = std::vector<std::unique_ptr<TestBuffer>>;
+// Buffer i holds PatternBytes(bytes, i + 1).
+Buffers MakeBuffers(size_t count, size_t bytes);
+std::string Joined(const Buffers& buffers);    // all their bytes
+std::string Recorded(const Buffers& buffers);  // the first BytesRecorded of each
+// Prepares and writes (adds) each buffer.
+void QueueAll(wave::WaveOut* device, const Buffers& buffers);
+void QueueAll(wave::WaveIn* device, const Buffers& buffers);
 
-// Collects every header that comes back through a device's callback, in order, with the
-// message, the calling thread and (capture) a copy of what the header held.
+// A header that came back through a callback, as the callback saw it.
+struct Returned {
+    wave::WaveHeader* header;
+    uint32_t message;
+    uint32_t flags;
+    std::thread::id thread;
+};
+
 class ReturnedBuffers {
   public:
-    static void OutCallback(wave::WaveOut* device, uint32_t message, void* instance,
-                            wave::WaveHeader* header);
-    static void InCallback(wave::WaveIn* device, uint32_t message, void* instance,
-                           wave::WaveHeader* header);
-
-    // Runs inside the callback before the return is counted (e.g. to queue it again).
+    static void OutCallback(wave::WaveOut*, uint32_t message, void* self, wave::WaveHeader* header);
+    static void InCallback(wave::WaveIn*, uint32_t message, void* self, wave::WaveHeader* header);
+    // Runs inside the callback before the return is counted (e.g. to unprepare the header).
     void OnReturn(std::function<void(wave::WaveHeader*)> action);
-
-    bool WaitFor(size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(20));
-    size_t Count();
-    std::vector<wave::WaveHeader*> Headers();
-    std::vector<uint32_t> Messages();
-    std::vector<std::thread::id> Threads();
-    std::vector<uint32_t> FlagsSeen();  // header flags as the callback saw them
-    std::string CapturedBytes();        // everything the returned capture headers held
+    bool WaitFor(size_t count);  // whether that many came back within 20 s
+    std::vector<Returned> All();
 
   private:
     void Note(uint32_t message, wave::WaveHeader* header);
 
     std::mutex lock_;
     std::condition_variable changed_;
-    std::vector<wave::WaveHeader*> headers_;
-    std::vector<uint32_t> messages_;
-    std::vector<std::thread::id> threads_;
-    std::vector<uint32_t> flags_;
-    std::string captured_;
+    std::vector<Returned> returned_;
     std::function<void(wave::WaveHeader*)> action_;
+};
+
+// A test on two fresh virtual cards (unless it chooses otherwise) and one device of each
+// direction at most; at the end they are reset, their buffers unprepared and they are closed.
+class WaveDeviceTest : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    wave::Result OpenOut(uint32_t card, const WaveFormat& format);
+    wave::Result OpenIn(uint32_t card, const WaveFormat& format);
+
+    wave::WaveOut* out = nullptr;
+    wave::WaveIn* in = nullptr;
+    ReturnedBuffers returned;
+    Buffers buffers;
 };
