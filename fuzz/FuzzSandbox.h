@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
 
 // Every fuzz target works in a song folder of its own under a fresh temporary folder, with a
 // sentinel file beside the song folder that no input may ever change, open for writing or
@@ -13,11 +11,9 @@
 void EnterFuzzSandbox();
 // Empties the song folder.
 void ClearSongFolder();
-// Aborts (a finding) when the sentinel changed.
+// Aborts (a finding) when the sentinel changed or anything else appeared beside it.
 void CheckSentinel();
 // Writes a file in the song folder.
-void WriteSongFile(const std::string& name, const uint8_t* data, size_t size);
-// Splits an input at zero bytes.
-std::vector<std::string> SplitInput(const uint8_t* data, size_t size, size_t maxParts);
+void WriteSongFile(const std::string& name, std::string_view content);
 // Keeps the log of a long campaign from growing without bound.
 void TrimLogNowAndThen();

@@ -23,34 +23,30 @@ void Require(bool condition, const char* what) {
     }
 }
 
-void CheckStream(const SegmentedFile& stream) {
-    int64_t previousEnd = 0;
+// Checks the stream's shape and reads all of it (past both ends too).
+void CheckStream(SegmentedFile& stream) {
+    int64_t end = 0;
     for (int i = 0; i < stream.GetSegmentCount(); ++i) {
         const FileSegment& segment = stream.GetSegment(i);
-        Require(segment.Start >= previousEnd, "segments sorted and disjoint");
+        Require(segment.Start >= end, "segments sorted and disjoint");
         Require(segment.Length >= 0 && segment.End() <= INT32_MAX, "segment within range");
         Require(segment.FileName.find('/') == std::string::npos && segment.FileName != "." &&
                     segment.FileName != "..",
                 "segment file inside the song folder");
-        previousEnd = segment.End();
+        end = segment.End();
     }
-    Require(stream.GetTotalBytes() == previousEnd, "total length is the last segment's end");
-}
-
-void ReadAll(SegmentedFile& stream) {
+    Require(stream.GetTotalBytes() == end, "total length is the last segment's end");
     static std::vector<uint8_t> block(65536);
-    int64_t total = std::min<int64_t>(stream.GetTotalBytes(), 1 << 20);
-    for (int64_t at = -100; at < total + 100; at += static_cast<int64_t>(block.size()))
+    for (int64_t at = -100; at < std::min<int64_t>(end, 1 << 20) + 100; at += 65536)
         stream.ReadAt(at, block.data(), block.size());
 }
 
-bool Load(SegmentedFile& stream) {
+void Load(SegmentedFile& stream) {
     try {
         stream.LoadMetafile("channel1_");
-        return true;
     } catch (const StorageError&) {
-        return false;
     }
+    CheckStream(stream);
 }
 
 }  // namespace
@@ -63,12 +59,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ClearSongFolder();
     TrimLogNowAndThen();
-    // Part 0 is the metafile, parts 1-4 the files channel1_1 .. channel1_4.
-    std::vector<std::string> parts = SplitInput(data, size, 5);
-    WriteSongFile("channel1_", reinterpret_cast<const uint8_t*>(parts[0].data()), parts[0].size());
-    for (size_t i = 1; i < parts.size(); ++i)
-        WriteSongFile("channel1_" + std::to_string(i),
-                      reinterpret_cast<const uint8_t*>(parts[i].data()), parts[i].size());
+    // Split at zero bytes: the metafile, then the files channel1_1 .. channel1_4.
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0 && parts.size() < 5)
+            parts.emplace_back();
+        else
+            parts.back().push_back(static_cast<char>(data[i]));
+    }
+    for (size_t i = 0; i < parts.size(); ++i)
+        WriteSongFile(i == 0 ? "channel1_" : "channel1_" + std::to_string(i), parts[i]);
     // Things a metafile may name that are no segment files.
     symlink("../sentinel", "channel1_5");
     mkfifo("channel1_6", 0644);
@@ -76,14 +76,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     SegmentedFile stream;
     Load(stream);
-    CheckStream(stream);
-    ReadAll(stream);
-
     // Edits on what was loaded, steered by the input's first bytes.
     uint32_t a = size > 0 ? data[0] : 0;
     uint32_t b = size > 1 ? data[1] : 0;
-    int64_t total = stream.GetTotalBytes();
-    int64_t at = (a * 7919) % (total + 300);
+    int64_t at = (a * 7919) % (stream.GetTotalBytes() + 300);
     std::vector<uint8_t> bytes(1 + b * 3, static_cast<uint8_t>(a));
     stream.WriteAt(at, bytes.data(), bytes.size());
     CheckStream(stream);
@@ -93,11 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const StorageError&) {
     }
     CheckStream(stream);
-    ReadAll(stream);
 
     SegmentedFile reloaded;
     Load(reloaded);
-    CheckStream(reloaded);
     Require(reloaded.GetSegments() == stream.GetSegments(), "a saved stream loads back the same");
     stream.DeleteAll();
     CheckSentinel();

@@ -4,16 +4,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <string_view>
 #include <vector>
 
 #include "FuzzSandbox.h"
 #include "core/EngineStatics.h"
 #include "core/OrvellError.h"
-#include "storage/ScratchBuffer.h"
-#include "storage/StorageError.h"
 #include "storage/SuperWaveFile.h"
 #include "storage/TrackFormat.h"
+
+namespace {
+
+// A format the engine may hold: a playable one, or none yet.
+void RequireUsable(const WaveFormat& format) {
+    if (KindOfFormat(format) == TrackFormatKind::None && !IsEmptyFormat(format)) {
+        std::fprintf(stderr, "an unusable format was taken\n");
+        abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     EnterFuzzSandbox();
@@ -27,25 +37,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0)
         return 0;
     // Byte 0: header length (0-40), bit 7 a cache; then the header; then the audio.
-    const size_t headerLength = std::min<size_t>(data[0] % 41, size - 1);
-    const bool cache = data[0] & 0x80;
-    const uint8_t* header = data + 1;
-    const uint8_t* audio = header + headerLength;
-    const size_t audioLength = std::min<size_t>(size - 1 - headerLength, 1 << 16);
-    WriteSongFile("channel1__waveheader", header, headerLength);
-    WriteSongFile("channel1_1", audio, audioLength);
-    const std::string metafile = "3 channel1_1\n";
-    WriteSongFile("channel1_", reinterpret_cast<const uint8_t*>(metafile.data()), metafile.size());
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string_view header = input.substr(1, data[0] % 41);
+    WriteSongFile("channel1__waveheader", header);
+    WriteSongFile("channel1_1", input.substr(1 + header.size(), 1 << 16));
+    WriteSongFile("channel1_", "3 channel1_1\n");
 
-    CacheSize = cache ? 4096 : 0;
+    CacheSize = data[0] & 0x80 ? 4096 : 0;
     SuperWaveFile track;
     track.Open("channel1_");
-    const TrackFormatKind kind = KindOfFormat(track.Format);
-    if (kind == TrackFormatKind::None && !IsEmptyFormat(track.Format)) {
-        std::fprintf(stderr, "an unusable format was taken from the header file\n");
-        abort();
-    }
-
+    RequireUsable(track.Format);
     static std::vector<int16_t> mix(static_cast<size_t>(BufferSize) * 2);
     track.SeekFrames(0);
     for (int i = 0; i < 4; ++i)
@@ -61,14 +62,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     track.ExportWave("export.wav");
 
     // The raw record as a format: refused unless usable.
-    if (headerLength >= sizeof(WaveFormat)) {
+    if (header.size() >= sizeof(WaveFormat)) {
         WaveFormat format;
-        std::memcpy(&format, header, sizeof format);
+        std::memcpy(&format, header.data(), sizeof format);
         SuperWaveFile empty;
         try {
             empty.SetFormat(format);
-            if (KindOfFormat(empty.Format) == TrackFormatKind::None && !IsEmptyFormat(empty.Format))
-                abort();
+            RequireUsable(empty.Format);
         } catch (const DisplayedError&) {
         }
     }

@@ -3,12 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <vector>
-
 #include "StorageFixture.h"
-#include "TrackHelpers.h"
-#include "core/EngineStatics.h"
 #include "storage/SuperWaveFile.h"
 
 namespace {
@@ -26,14 +21,9 @@ constexpr uint64_t TakeSeed = 9;
         track.Open("channel1_");
         track.SetFormat(TrackFormat(2, 16));
         track.SeekFrames(TakeFrame);
-        int64_t appended = 0;
-        std::vector<uint8_t> buffer(4410);
-        for (;;) {
-            for (size_t i = 0; i < buffer.size(); ++i)
-                buffer[i] = PatternByte(TakeSeed, appended + static_cast<int64_t>(i));
-            track.AppendBytes(buffer.data(), buffer.size());
-            appended += static_cast<int64_t>(buffer.size());
-            int64_t written = appended - track.GetCacheFill();
+        for (int64_t appended = 0;; appended += 4410) {
+            track.AppendBytes(Pattern(TakeSeed, appended, 4410).data(), 4410);
+            int64_t written = appended + 4410 - track.GetCacheFill();
             if (write(reportFd, &written, sizeof written) != sizeof written)
                 _exit(2);
             usleep(200);
@@ -56,17 +46,18 @@ TEST_F(CrashSafetyTest, AKilledRecordingKeepsAllButItsUnflushedCacheBlock) {
     }
     close(report[1]);
 
-    // Kill it in the middle of the take, well after several cache blocks reached the file.
+    // Kill it in the middle of the take, well after several cache blocks reached the file. (The
+    // reports only grow: the last one read counts.)
     int64_t written = 0;
-    int64_t value = 0;
-    while (written < 6 * ChildCache && read(report[0], &value, sizeof value) == sizeof value)
-        written = std::max(written, value);
+    while (written < 6 * ChildCache &&
+           read(report[0], &written, sizeof written) == sizeof written) {
+    }
     ASSERT_EQ(kill(child, SIGKILL), 0);
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "child ended " << status;
-    while (read(report[0], &value, sizeof value) == sizeof value)
-        written = std::max(written, value);
+    for (int64_t value; read(report[0], &value, sizeof value) == sizeof value;)
+        written = value;
     close(report[0]);
     ASSERT_GE(written, 6 * ChildCache);
 
@@ -79,8 +70,8 @@ TEST_F(CrashSafetyTest, AKilledRecordingKeepsAllButItsUnflushedCacheBlock) {
     EXPECT_EQ(track.GetSegment(0).Start, start);
     const int64_t kept = track.GetTotalBytes() - start;
     EXPECT_GE(kept, written) << "bytes that had left the cache are lost";
-    std::vector<uint8_t> stored = ReadStream(track, start, static_cast<size_t>(kept));
-    EXPECT_EQ(stored, Pattern(TakeSeed, 0, static_cast<size_t>(kept)));
+    EXPECT_EQ(ReadStream(track, start, static_cast<size_t>(kept)),
+              Pattern(TakeSeed, 0, static_cast<size_t>(kept)));
 }
 
 }  // namespace

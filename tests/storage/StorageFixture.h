@@ -1,28 +1,45 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "core/EngineStatics.h"
+#include "core/Log.h"
+#include "core/OrvellError.h"
+#include "platform/WaveFormat.h"
 #include "storage/SegmentedFile.h"
+#include "support/EngineFixture.h"
 #include "support/TempDir.h"
 
-// Each storage test runs in a fresh folder of its own (the current folder, where the log
-// lands too) with the engine-wide buffer values at their load-time defaults.
+using Bytes = std::vector<uint8_t>;
+
+// Each storage test runs in a fresh folder of its own (the current folder, where the log lands
+// too) with the engine-wide buffer values at their load-time defaults.
 class StorageTest : public ::testing::Test {
   protected:
-    void SetUp() override;
-    void TearDown() override;
-
-    const std::string& Dir() const { return dir_->Path(); }
-    std::string LogText() const;
+    void SetUp() override {
+        ASSERT_EQ(chdir(dir_.Path().c_str()), 0);
+        ResetEngineValues();
+    }
+    void TearDown() override {
+        ResetEngineValues();
+        RestoreProcessSandbox();
+    }
+    const std::string& Dir() const { return dir_.Path(); }
+    std::string LogText() const { return ReadWholeFile(dir_ / "logfile.txt"); }
 
   private:
-    std::unique_ptr<TempDir> dir_;
-    std::string previous_;
+    static void ResetEngineValues() {
+        BufferSize = DefaultBufferSize;
+        SampleRate = DefaultSampleRate;
+        CacheSize = static_cast<int32_t>(BufferSize * 100);
+        ResetLogForNextRun();
+    }
+    TempDir dir_{"zembla-storage"};
 };
 
 // A bare stream whose fill byte and open flags a test can choose.
@@ -32,16 +49,46 @@ class TestStream : public SegmentedFile {
     void SetFlags(uint32_t flags) { CreateFlags = flags; }
 };
 
-// Deterministic bytes for position-dependent test data: the byte at stream offset i of the
-// pattern named seed.
-uint8_t PatternByte(uint64_t seed, int64_t offset);
-std::vector<uint8_t> Pattern(uint64_t seed, int64_t offset, size_t count);
+// The byte at stream offset of the test pattern seed: data that shows where it was written.
+inline uint8_t PatternByte(uint64_t seed, int64_t offset) {
+    uint64_t x =
+        seed * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(offset) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 31)) * 0x94D049BB133111EBull;
+    return static_cast<uint8_t>(x ^ (x >> 29));
+}
 
-// The whole stream as ReadAt gives it.
-std::vector<uint8_t> ReadStream(SegmentedFile& stream, int64_t from, size_t count);
+inline Bytes Pattern(uint64_t seed, int64_t offset, size_t count) {
+    Bytes bytes(count);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = PatternByte(seed, offset + static_cast<int64_t>(i));
+    return bytes;
+}
 
-// Checks the stream's invariants: segments sorted and disjoint, each file exactly Length
-// bytes long, the total length the end of the last segment.
-void ExpectSegmentInvariants(const SegmentedFile& stream);
+inline Bytes ReadStream(SegmentedFile& stream, int64_t from, size_t count) {
+    Bytes bytes(count);
+    stream.ReadAt(from, bytes.data(), count);
+    return bytes;
+}
 
-int64_t FileSize(const std::string& path);
+// The track formats a channel makes: PCM, rate fields 0.
+inline WaveFormat TrackFormat(int channels, int bits) {
+    WaveFormat format;
+    format.FormatTag = WaveFormatPcm;
+    format.Channels = static_cast<uint16_t>(channels);
+    format.BlockAlign = static_cast<uint16_t>(channels * bits / 8);
+    format.BitsPerSample = static_cast<uint16_t>(bits);
+    return format;
+}
+
+// The text of the StorageError or DisplayedError that f throws; "" when it throws none.
+template <typename F>
+std::string ThrownText(F f) {
+    try {
+        f();
+    } catch (const StorageError& error) {
+        return error.what();
+    } catch (const DisplayedError& error) {
+        return error.Message;
+    }
+    return "";
+}
