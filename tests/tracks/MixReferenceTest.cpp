@@ -211,7 +211,6 @@ TEST_F(MixReference, SixteenRandomTracksMixExactlyAsThePlainModelSays) {
 
         MixPos = static_cast<int32_t>(songStart);
         FirstBuffer = true;
-        std::vector<uint32_t> buffersSinceSeek(TrackCount, 0);
         for (int pass = 0; pass < Passes; ++pass) {
             SCOPED_TRACE(pass);
             const auto start = static_cast<uint32_t>(MixPos.load());
@@ -219,27 +218,19 @@ TEST_F(MixReference, SixteenRandomTracksMixExactlyAsThePlainModelSays) {
 
             std::vector<std::vector<int16_t>> model(2, std::vector<int16_t>(2 * BufferSize, 0));
             std::vector<bool> fresh(2, true);
-            for (int n = 0; n < TrackCount; ++n) {
-                const TrackModel& t = tracks[n];
-                if (pass == 0)
-                    buffersSinceSeek[n] = 0;
+            for (const TrackModel& t : tracks) {
                 if (t.disabled)
-                    continue;  // skipped and moved on: the next read is a seek
-                const uint32_t index = buffersSinceSeek[n]++;
+                    continue;
+                // Without a cache a buffer is heard when it holds data; with one, when the
+                // cache block it came from (counted from the first pass's seek) held any.
                 const int64_t bufferBytes = int64_t{BufferSize} * t.FrameBytes();
-                const int64_t at = int64_t{start} * t.FrameBytes();
-                bool heard;
-                if (t.cacheLength == 0) {
-                    heard = t.HasDataIn(at, at + bufferBytes);
-                } else {
-                    // A cached track reports whether the cache block this buffer came from
-                    // held any data.
-                    const int64_t seekByte = at - int64_t{index} * bufferBytes;
-                    const int64_t block = int64_t{index} * bufferBytes / t.cacheLength;
-                    const int64_t blockStart = seekByte + block * t.cacheLength;
-                    heard = t.HasDataIn(blockStart, blockStart + t.cacheLength);
+                int64_t from = int64_t{start} * t.FrameBytes(), length = bufferBytes;
+                if (t.cacheLength) {
+                    from = int64_t{songStart} * t.FrameBytes() +
+                           pass * bufferBytes / t.cacheLength * t.cacheLength;
+                    length = t.cacheLength;
                 }
-                if (!heard)
+                if (!t.HasDataIn(from, from + length))
                     continue;
                 std::vector<int16_t> samples = ModelTrackBuffer(t, start);
                 std::vector<int16_t>& sum = model[t.card];
@@ -248,10 +239,11 @@ TEST_F(MixReference, SixteenRandomTracksMixExactlyAsThePlainModelSays) {
                 fresh[t.card] = false;
             }
             for (int c = 0; c < 2; ++c) {
-                SCOPED_TRACE(c);
-                ASSERT_EQ(engine[c].size(), model[c].size());
-                for (size_t s = 0; s < model[c].size(); ++s)
-                    ASSERT_EQ(engine[c][s], model[c][s]) << "sample " << s;
+                auto [at, expected] =
+                    std::mismatch(engine[c].begin(), engine[c].end(), model[c].begin());
+                ASSERT_TRUE(at == engine[c].end())
+                    << "card " << c << " sample " << (at - engine[c].begin()) << ": " << *at
+                    << " instead of " << *expected;
             }
             FirstBuffer = false;
             MixPos += static_cast<int32_t>(BufferSize);
