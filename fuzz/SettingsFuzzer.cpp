@@ -11,6 +11,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/VirtualCards.h"
 #include "soundcard/SoundCard.h"
+#include "support/EngineReset.h"
 
 namespace {
 std::string settingsPath;
@@ -46,12 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fwrite(data, 1, size, file);
         std::fclose(file);
     }
-    delete Mixer;
-    BufferSize = DefaultBufferSize;
-    SampleRate = DefaultSampleRate;
-    CacheSize = static_cast<int32_t>(BufferSize * 100);
-    SoundCard::LagTime = 0;
-    Mixer = new PalkMixer(3);
+    ReplaceEngine();
     try {
         Mixer->ReadSettings();
     } catch (const OrvellError&) {

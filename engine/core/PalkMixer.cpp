@@ -1,11 +1,9 @@
 #include "core/PalkMixer.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <new>
 
 #include "core/EngineStatics.h"
-#include "core/Log.h"
 #include "platform/Event.h"
 #include "platform/ProgramDirectory.h"
 #include "soundcard/SoundCard.h"

@@ -39,15 +39,6 @@ void RestoreProcessSandbox() {
     PointEnvironmentAt(ProcessSandbox());
 }
 
-void ReplaceEngine() {
-    delete Mixer;
-    BufferSize = DefaultBufferSize;
-    SampleRate = DefaultSampleRate;
-    CacheSize = static_cast<int32_t>(BufferSize * 100);
-    SoundCard::LagTime = 0;
-    Mixer = new PalkMixer(3);
-}
-
 void EngineTest::SetUp() {
     // The previous engine shuts down (and saves its settings) in the program-wide sandbox,
     // before the environment points at this test's folder.

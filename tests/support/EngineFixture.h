@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "support/EngineReset.h"
+
 // Points HOME, XDG_CONFIG_HOME and the current folder at dir (TestMain does this once for the
 // whole program).
 void SetProcessSandbox(const std::string& dir);
@@ -33,7 +35,3 @@ class EngineTest : public ::testing::Test {
   private:
     std::string dir_;
 };
-
-// Deletes the engine object and constructs a fresh one with all engine-wide values at their
-// load-time defaults, as if the library had just been loaded.
-void ReplaceEngine();
