@@ -8,8 +8,8 @@
 #include "core/EngineStatics.h"
 #include "core/OrvellError.h"
 #include "core/PalkMixer.h"
-#include "platform/SettingsStore.h"
-#include "platform/VirtualCards.h"
+#include "platform/os/SettingsStore.h"
+#include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
 #include "support/EngineReset.h"
 

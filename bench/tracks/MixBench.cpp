@@ -14,7 +14,7 @@
 
 #include "core/EngineStatics.h"
 #include "core/PalkMixer.h"
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"

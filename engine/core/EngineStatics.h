@@ -1,9 +1,10 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 // Engine-wide values shared by the engine object, the sound cards, the tracks and the track
-// storage. They change only while the transport is stopped.
+// storage, defined in EngineStatics.cpp. They change only while the transport is stopped.
 
 // Frames (stereo 16-bit sample pairs) per output buffer: one buffer is BufferSize * 4 bytes.
 extern uint32_t BufferSize;
@@ -14,8 +15,6 @@ extern int32_t CacheSize;
 
 constexpr uint32_t DefaultBufferSize = 2048;
 constexpr uint32_t DefaultSampleRate = 44100;
-
-#include <atomic>
 
 // Transport positions in frames. MixPos is where the player mixes next; PlayPos is what the
 // listener hears (advanced as the cards give buffers back). Written by the player and the

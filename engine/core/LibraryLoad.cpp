@@ -6,13 +6,6 @@
 #include "core/EngineStatics.h"
 #include "core/PalkMixer.h"
 
-uint32_t BufferSize = DefaultBufferSize;
-uint32_t SampleRate = DefaultSampleRate;
-int32_t CacheSize = 0;
-std::atomic<int32_t> MixPos{0};
-std::atomic<int32_t> PlayPos{0};
-std::atomic<bool> FirstBuffer{true};
-
 PalkMixer* Mixer = nullptr;
 
 namespace {

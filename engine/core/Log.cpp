@@ -2,10 +2,11 @@
 
 #include <fcntl.h>
 #include <unistd.h>
-#include <cerrno>
 
 #include <mutex>
 #include <type_traits>
+
+#include "platform/os/Files.h"
 
 namespace {
 
@@ -25,19 +26,6 @@ LogState& State() {
     return theLog;
 }
 
-void WriteAll(int fd, const char* data, size_t length) {
-    while (length > 0) {
-        ssize_t written = ::write(fd, data, length);
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            return;  // write errors on the log are ignored
-        }
-        data += written;
-        length -= static_cast<size_t>(written);
-    }
-}
-
 }  // namespace
 
 void WriteLog(const char* text) {
@@ -53,7 +41,7 @@ void WriteLog(const char* text) {
         return;
     std::string line(text ? text : "");
     line.push_back('\n');
-    WriteAll(state.Fd, line.data(), line.size());
+    WriteAll(state.Fd, line.data(), line.size());  // write errors on the log are ignored
 }
 
 void WriteLog(const std::string& text) {

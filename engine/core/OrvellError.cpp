@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "core/Log.h"
-#include "platform/UserInterface.h"
+#include "platform/os/UserInterface.h"
 
 OrvellError::OrvellError() : Message("Undefined error") {}
 OrvellError::OrvellError(const char* message) : Message(message ? message : "") {}

@@ -4,8 +4,9 @@
 #include <new>
 
 #include "core/EngineStatics.h"
-#include "platform/Event.h"
-#include "platform/ProgramDirectory.h"
+#include "core/ErrorQueue.h"
+#include "platform/os/Event.h"
+#include "platform/os/ProgramDirectory.h"
 #include "soundcard/SoundCard.h"
 #include "storage/ScratchBuffer.h"
 #include "tracks/Channel.h"
@@ -37,17 +38,33 @@ void PalkMixer::Init(char count, char preMixCount) {
 }
 
 void PalkMixer::SetBufferInfo(int count, int size, int cache) {
-    bufferCount_ = static_cast<int8_t>(count);
-    preMixCount_ = static_cast<int8_t>(count - 1);
-    BufferSize = static_cast<uint32_t>(size) / 1024 * 1024;
-    for (SoundCard* card : cards_)
-        card->CreateBuffers(bufferCount_, BufferSize);
+    // A count or size that could never play (no buffer, or buffers under 1024 bytes) keeps
+    // the current one, as a damaged settings file does.
+    if (count >= 1 && count <= MaxBufferCount) {
+        bufferCount_ = static_cast<int8_t>(count);
+        preMixCount_ = static_cast<int8_t>(count - 1);
+    }
+    const uint32_t frames = size > 0 ? static_cast<uint32_t>(size) / 1024 * 1024 : 0;
+    ApplyBufferSize(IsUsableBufferSize(frames) ? frames : BufferSize);
     for (Channel* channel : tracks_)
         channel->SetCache(cache);
     CacheSize = cache;
-    ResizeScratchBuffer(static_cast<size_t>(BufferSize) * 4);
-    if (!Channel::GrowData(static_cast<size_t>(BufferSize) * 4))
+}
+
+bool PalkMixer::IsUsableBufferSize(uint32_t frames) {
+    return frames >= MinBufferFrames && frames <= MaxBufferFrames;
+}
+
+void PalkMixer::ApplyBufferSize(uint32_t frames) {
+    // The mixing block and the scratch block grow first: if memory runs out, the engine keeps
+    // the size it had.
+    const size_t bytes = static_cast<size_t>(frames) * 4;
+    if (!Channel::GrowData(bytes))
         throw OrvellError("Out of memory");
+    ResizeScratchBuffer(bytes);
+    BufferSize = frames;
+    for (SoundCard* card : cards_)
+        card->CreateBuffers(bufferCount_, BufferSize);
 }
 
 void PalkMixer::GetBufferInfo(int& count, int& size, int& cache) {
@@ -216,4 +233,11 @@ bool PalkMixer::GetLastError(OrvellError& error) {
 void PalkMixer::QueueError(const OrvellError& error) {
     std::lock_guard<std::mutex> guard(errorQueueLock_);
     ErrorQueue.push_back(error);
+}
+
+void QueueEngineError(const OrvellError& error) {
+    // Without an engine (a tool using the storage alone) the error still reaches the log when
+    // it is destroyed.
+    if (Mixer)
+        Mixer->QueueError(error);
 }

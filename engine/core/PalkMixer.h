@@ -37,7 +37,8 @@ class PALKENG_API PalkMixer {
     void ReadSettings();
     void SaveSettings();
 
-    // Buffers and rate.
+    // Buffers and rate. A buffer count outside 1..127 or a size that rounds below 1024 frames
+    // keeps the current value.
     void SetBufferInfo(int count, int size, int cache);
     void GetBufferInfo(int& count, int& size, int& cache);
     bool SetSampleRate(unsigned int rate);
@@ -86,12 +87,28 @@ class PALKENG_API PalkMixer {
     QuibFXFunction LoadPlugin(const std::string& file);
 
   private:
+    friend void QueueEngineError(const OrvellError& error);
+
     void Init(char count, char preMixCount);
+    // The one place a buffer size is applied: the engine's BufferSize, the mixing block, the
+    // scratch block and every card's buffers. Throws OrvellError "Out of memory" (nothing
+    // changed then).
+    void ApplyBufferSize(uint32_t frames);
     // Queues an error for the GUI (from any thread).
     void QueueError(const OrvellError& error);
     void ReleaseCardsTracksAndPlugins();
 
     static constexpr int MaxPlugins = 100;
+
+  public:
+    // Buffer sizes the engine accepts, in frames: a card buffer (frames * 4 bytes, rounded
+    // down to 1024) must hold at least 1024 bytes.
+    static constexpr uint32_t MinBufferFrames = 256;
+    static constexpr uint32_t MaxBufferFrames = 1u << 20;
+    static constexpr int MaxBufferCount = 127;
+    static bool IsUsableBufferSize(uint32_t frames);
+
+  private:
 
     std::mutex engineLock_;
     std::atomic<bool> recording{false};

@@ -5,7 +5,7 @@
 #include "core/EngineStatics.h"
 #include "core/Log.h"
 #include "core/PalkMixer.h"
-#include "platform/SettingsStore.h"
+#include "platform/os/SettingsStore.h"
 #include "soundcard/SoundCard.h"
 
 namespace {
@@ -29,8 +29,6 @@ bool ReadChecked(const SettingsKey& key, const char* name, uint32_t low, uint32_
 
 constexpr uint32_t MinSampleRate = 1000;
 constexpr uint32_t MaxSampleRate = 768000;
-constexpr uint32_t MaxBufferFrames = 1u << 20;
-constexpr uint32_t MaxBufferCount = 127;
 constexpr uint32_t MaxCacheKilobytes = INT32_MAX / 1024;
 // The string value is read into a buffer of this many bytes, terminating zero included.
 constexpr size_t SoundcardsBufferSize = 99;
@@ -52,10 +50,12 @@ void PalkMixer::ReadSettings() {
 
     uint32_t size = BufferSize;
     uint32_t count = static_cast<uint32_t>(bufferCount_);
-    ReadChecked(key, "BuffSize", 1, MaxBufferFrames, size);
+    // A size whose card buffers would hold under 1024 bytes could never play: it counts as
+    // missing, like any other value out of range.
+    ReadChecked(key, "BuffSize", MinBufferFrames, MaxBufferFrames, size);
     ReadChecked(key, "BuffCount", 1, MaxBufferCount, count);
-    BufferSize = size;  // taken as stored, not rounded
     Init(static_cast<char>(count), static_cast<char>(count - 1));
+    ApplyBufferSize(size);  // taken as stored, not rounded
 
     uint32_t cacheKilobytes = 0;
     ReadChecked(key, "CacheSize", 0, MaxCacheKilobytes, cacheKilobytes);

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/wave/WaveApi.h"
 #include "soundcard/SoundCard.h"
 
 namespace {

@@ -1,16 +1,37 @@
 #include "soundcard/SoundCard.h"
 
 #include <new>
+#include <vector>
 
 #include "core/EngineStatics.h"
 #include "core/PalkMixer.h"
-#include "platform/Event.h"
+#include "platform/os/Event.h"
+#include "platform/wave/WaveApi.h"
+#include "soundcard/BufferRing.h"
 #include "soundcard/WaveBuff.h"
 
 int8_t SoundCard::Antal = 0;
 int32_t SoundCard::LagTime = 0;
 
-SoundCard::SoundCard(char index) : Index(static_cast<int8_t>(index)) {
+namespace {
+
+// How long the player waits for a returned buffer before it looks at the engine and the
+// device again: a device that fails, or a Stop, never leaves it waiting for longer.
+constexpr uint32_t BufferWaitSliceMs = 100;
+
+}  // namespace
+
+// Every output and input buffer of the card, and the lists that refer to them.
+struct SoundCard::Buffers {
+    std::vector<std::unique_ptr<Outbuff>> output;
+    BufferRing<Outbuff> free;    // ready to be mixed into (guarded by the playback lock)
+    BufferRing<Outbuff> filled;  // mixed, waiting to be written (the run's own thread)
+    std::vector<std::unique_ptr<Inbuff>> input;
+    BufferRing<Inbuff> recorded;  // filled by the device (guarded by the record-queue lock)
+};
+
+SoundCard::SoundCard(char index)
+    : Index(static_cast<int8_t>(index)), buffers_(std::make_unique<Buffers>()) {
     recordFileClosed_ = std::make_unique<Event>(true, true);
     ++Antal;
 }
@@ -27,6 +48,27 @@ SoundCard::~SoundCard() {
     --Antal;
 }
 
+size_t SoundCard::OutputBufferCount() const {
+    return buffers_->output.size();
+}
+
+size_t SoundCard::InputBufferCount() const {
+    return buffers_->input.size();
+}
+
+const Outbuff& SoundCard::OutputBuffer(size_t i) const {
+    return *buffers_->output[i];
+}
+
+const Inbuff& SoundCard::InputBuffer(size_t i) const {
+    return *buffers_->input[i];
+}
+
+uint32_t SoundCard::DeviceNumber() const {
+    // A negative identifier is sign-extended, as the device queries expect.
+    return static_cast<uint32_t>(static_cast<int32_t>(DeviceId));
+}
+
 void SoundCard::Init(char deviceId) {
     auto device = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(deviceId)));
     wave::DeviceCaps caps;
@@ -40,9 +82,13 @@ void SoundCard::Init(char deviceId) {
     recordingFile_ = nullptr;
     muted_ = false;
 
+    // A second Init keeps the events and the recorder thread: the recorder may be waiting on
+    // the record-data event right now.
     try {
-        bufferReturned_ = std::make_unique<Event>(false, false);
-        recordData_ = std::make_unique<Event>(false, false);
+        if (!bufferReturned_)
+            bufferReturned_ = std::make_unique<Event>(false, false);
+        if (!recordData_)
+            recordData_ = std::make_unique<Event>(false, false);
     } catch (const std::bad_alloc&) {
         throw OrvellError("Can't create event! (SoundCard constructor)");
     }
@@ -54,49 +100,109 @@ void SoundCard::Init(char deviceId) {
 }
 
 void SoundCard::CreateBuffers(int count, unsigned long frames) {
+    Buffers& buffers = *buffers_;
     currentBuffer_ = nullptr;
-    outputBuffers_.clear();
-    inputBuffers_.clear();
-    freeList_.Clear();
-    filledList_.Clear();
+    buffers.output.clear();
+    buffers.input.clear();
+    buffers.free.Clear();
+    buffers.filled.Clear();
     {
         std::lock_guard<std::mutex> guard(recordQueueLock_);
-        recordedQueue_.Clear();
+        buffers.recorded.Clear();
     }
 
     const auto bytes = static_cast<uint32_t>(frames * 4 / 1024 * 1024);
     const size_t total = count > 0 ? static_cast<size_t>(count) : 0;
-    freeList_.Reserve(total);
-    filledList_.Reserve(total);
+    buffers.free.Reserve(total);
+    buffers.filled.Reserve(total);
     {
         std::lock_guard<std::mutex> guard(recordQueueLock_);
-        recordedQueue_.Reserve(total);
+        buffers.recorded.Reserve(total);
     }
     for (size_t i = 0; i < total; ++i) {
         auto output = std::unique_ptr<Outbuff>(new (std::nothrow) Outbuff(bytes));
         if (!output)
             throw OrvellError("No memory for OutBuffs.");
-        freeList_.Push(output.get());
-        outputBuffers_.push_back(std::move(output));
-        inputBuffers_.push_back(std::make_unique<Inbuff>(bytes));
+        buffers.free.Push(output.get());
+        buffers.output.push_back(std::move(output));
+        buffers.input.push_back(std::make_unique<Inbuff>(bytes));
     }
+}
+
+bool SoundCard::InitPlayback(int rate) {
+    const auto frameRate = static_cast<uint32_t>(rate);
+    const WaveFormat format{WaveFormatPcm, 2, frameRate, frameRate * 4, 4, 16, 0};
+    currentBuffer_ = nullptr;
+    if (muted_)
+        return false;
+    // Between runs no buffer is at a device, so every buffer starts the run free.
+    {
+        std::lock_guard<std::mutex> guard(playbackLock_);
+        buffers_->free.Clear();
+        buffers_->filled.Clear();
+        for (const auto& buffer : buffers_->output)
+            buffers_->free.Push(buffer.get());
+    }
+    playbackFailed_ = false;
+    if (bounceTarget_)
+        return true;
+    wave::WaveOut* device = nullptr;
+    const wave::Result result =
+        wave::WaveOutOpen(&device, DeviceNumber(), format, &SoundCard::OutCallback, this);
+    if (result != wave::NoError) {
+        waveOut_ = nullptr;
+        OrvellError error = GetError(result, DeviceNumber());
+        throw DisplayedError(error);
+    }
+    waveOut_ = device;
+    return true;
+}
+
+void SoundCard::OutCallback(wave::WaveOut*, uint32_t message, void* instance,
+                            wave::WaveHeader* header) {
+    if (message == wave::OutDone && instance && header)
+        static_cast<SoundCard*>(instance)->WaveOutProc(static_cast<Outbuff*>(header->User));
+}
+
+void SoundCard::WaveOutProc(Outbuff* buffer) {
+    const bool failed = (buffer->Header()->Flags & wave::HeaderFailed) != 0;
+    if (failed)
+        playbackFailed_ = true;
+    else if (clock_)
+        PlayPos += static_cast<int32_t>(BufferSize);
+    {
+        std::lock_guard<std::mutex> guard(playbackLock_);
+        try {
+            buffer->Unprepare();
+        } catch (const OrvellError&) {
+            // Only a device that is already gone refuses; the buffer is free all the same.
+        }
+        buffers_->free.Push(buffer);
+    }
+    bufferReturned_->Set();
 }
 
 bool SoundCard::NextOutBuffer() {
     if (muted_)
         return true;
+    Buffers& buffers = *buffers_;
     std::unique_lock<std::mutex> guard(playbackLock_);
-    while (freeList_.Empty()) {
+    while (buffers.free.Empty()) {
         guard.unlock();
         if (!bounceTarget_)
-            bufferReturned_->Wait();
+            bufferReturned_->Wait(BufferWaitSliceMs);
         if (!Mixer || !Mixer->IsPlaying_b())
+            return false;
+        wave::WaveOut* device = waveOut_;
+        if (device && wave::WaveOutGetState(device) == wave::DeviceState::Failed)
+            playbackFailed_ = true;
+        if (playbackFailed_)
             return false;
         guard.lock();
     }
     if (currentBuffer_)
-        filledList_.Push(currentBuffer_);
-    currentBuffer_ = freeList_.Pop();
+        buffers.filled.Push(currentBuffer_);
+    currentBuffer_ = buffers.free.Pop();
     currentBuffer_->Clear();
     return true;
 }
@@ -104,6 +210,22 @@ bool SoundCard::NextOutBuffer() {
 void SoundCard::Mix(const short* samples) {
     if (currentBuffer_)
         currentBuffer_->Mix(reinterpret_cast<const int16_t*>(samples));
+}
+
+void SoundCard::StopPlayback() {
+    if (muted_)
+        return;
+    wave::WaveOut* device = waveOut_;
+    if (!device)
+        return;
+    // Every queued buffer comes back through WaveOutProc before the reset returns.
+    wave::WaveOutReset(device);
+    std::this_thread::yield();
+    const wave::Result result = wave::WaveOutClose(device);
+    if (result != wave::NoError)
+        throw GetError(result, DeviceNumber());
+    waveOut_ = nullptr;
+    bufferReturned_->Set();
 }
 
 void SoundCard::Recorder() {

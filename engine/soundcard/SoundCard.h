@@ -7,18 +7,22 @@
 #include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "core/OrvellError.h"
 #include "core/PalkExport.h"
-#include "platform/WaveApi.h"
-#include "soundcard/BufferRing.h"
+#include "platform/wave/DeviceCaps.h"
 
 class Channel;
 class Event;
 class Inbuff;
 class Outbuff;
 class SuperWaveFile;
+
+namespace wave {
+struct WaveOut;
+struct WaveIn;
+struct WaveHeader;
+}  // namespace wave
 
 // One opened sound card: a wave-out device fed with a ring of output buffers, and a wave-in
 // device whose input buffers its recorder thread writes to a track.
@@ -31,23 +35,32 @@ class PALKENG_API SoundCard {
     SoundCard(const SoundCard&) = delete;
     SoundCard& operator=(const SoundCard&) = delete;
 
-    // Reads the device's capabilities and name, starts the recorder thread and creates the
-    // buffers for the engine's buffer count and size.
+    // Reads the device's capabilities and name, starts the recorder thread (once) and creates
+    // the buffers for the engine's buffer count and size.
     void Init(char deviceId);
     // Replaces every output and input buffer: count buffers of frames * 4 bytes, rounded
     // down to a multiple of 1024.
     void CreateBuffers(int count, unsigned long frames);
 
+    // Opens the wave-out device for 16-bit stereo at rate for a run. False (nothing opened)
+    // on a muted card. Throws DisplayedError with the device's error text when it cannot be
+    // opened.
+    bool InitPlayback(int rate);
     // Player thread: takes the next empty output buffer as the one being mixed, waiting for
     // the device to give one back when none is free. False when the engine stopped playing
-    // while it waited. Does nothing (true) on a muted card.
+    // or the device failed while it waited. Does nothing (true) on a muted card.
     bool NextOutBuffer();
     // Player thread: adds one buffer of 16-bit stereo frames (at least the buffer's length)
     // into the buffer being mixed.
     void Mix(const short* samples);
+    // Ends the run: every queued buffer comes back, the device is closed. Throws the device's
+    // error when it cannot be closed (the device then stays open).
+    void StopPlayback();
 
     bool Muted_b() const { return muted_.load(); }
     bool HasRecordingFile() const { return recordingFile_ != nullptr; }
+    // The wave-out device failed during the run (unplugged, driver error): the run must end.
+    bool PlaybackFailed() const { return playbackFailed_.load(); }
 
     // The wave API's result code as an error naming the failure and the device.
     static OrvellError GetError(unsigned int code, unsigned int deviceId);
@@ -68,29 +81,34 @@ class PALKENG_API SoundCard {
     int8_t DeviceId = -1;
 
     // Buffers, for inspection.
-    size_t OutputBufferCount() const { return outputBuffers_.size(); }
-    size_t InputBufferCount() const { return inputBuffers_.size(); }
-    const Outbuff& OutputBuffer(size_t i) const { return *outputBuffers_[i]; }
-    const Inbuff& InputBuffer(size_t i) const { return *inputBuffers_[i]; }
+    size_t OutputBufferCount() const;
+    size_t InputBufferCount() const;
+    const Outbuff& OutputBuffer(size_t i) const;
+    const Inbuff& InputBuffer(size_t i) const;
     const Outbuff* CurrentBuffer() const { return currentBuffer_; }
 
+  protected:
+    // Driver thread: a played (or returned) output buffer is free again.
+    void WaveOutProc(Outbuff* buffer);
+
   private:
+    struct Buffers;
+    static void OutCallback(wave::WaveOut* device, uint32_t message, void* instance,
+                            wave::WaveHeader* header);
     void Recorder();
+    uint32_t DeviceNumber() const;
 
     std::mutex recordQueueLock_;
     std::mutex playbackLock_;
-    std::vector<std::unique_ptr<Inbuff>> inputBuffers_;
-    BufferRing<Inbuff> recordedQueue_;
+    std::unique_ptr<Buffers> buffers_;
     std::atomic<bool> muted_{false};
-    wave::WaveOut* waveOut_ = nullptr;
+    std::atomic<wave::WaveOut*> waveOut_{nullptr};
     wave::WaveIn* waveIn_ = nullptr;
     std::atomic<bool> exit_{false};
     std::atomic<bool> clock_{false};
+    std::atomic<bool> playbackFailed_{false};
     SuperWaveFile* recordingFile_ = nullptr;
     Channel* bounceTarget_ = nullptr;
-    std::vector<std::unique_ptr<Outbuff>> outputBuffers_;
-    BufferRing<Outbuff> freeList_;
-    BufferRing<Outbuff> filledList_;
     std::unique_ptr<Event> bufferReturned_;
     std::unique_ptr<Event> recordData_;
     std::thread recorder_;

@@ -34,9 +34,9 @@ void Outbuff::Prepare(wave::WaveOut* device) {
 }
 
 void Outbuff::Write() {
-    wave::Result result = wave::WaveOutWrite(device_, &header_);
+    const wave::Result result = wave::WaveOutWrite(device_, &header_);
     if (result != wave::NoError)
-        throw result;
+        throw static_cast<unsigned int>(result);
 }
 
 void Outbuff::Unprepare() {

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "platform/PageBuffer.h"
-#include "platform/WaveApi.h"
+#include "platform/os/PageBuffer.h"
+#include "platform/wave/WaveApi.h"
 
 // One wave buffer of a sound card: a page-aligned block of sample bytes and the header that
 // hands it to a device. The header's User field points back at the buffer record.
@@ -39,7 +39,7 @@ class Outbuff : public WaveBuff {
 
     // Throws InternalError "Can't prepare header!!".
     void Prepare(wave::WaveOut* device);
-    // Queues the buffer; a refusal is thrown as the plain wave result code.
+    // Queues the buffer; a refusal is thrown as the wave result code, a plain unsigned int.
     void Write();
     // Throws InternalError "Can't unprepare header" (the device error goes to the log).
     void Unprepare() override;

@@ -27,6 +27,7 @@ size_t FileSegment::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
         return 0;
     size_t written = Open().WriteAt(offset, data, count);
     if (written > 0) {
+        NoteFileOperation(FileOperation::Write, FileName.c_str());
         unsynced_ = true;
         Length =
             static_cast<int32_t>(std::max<int64_t>(Length, offset + static_cast<int64_t>(written)));
@@ -68,11 +69,11 @@ bool FileSegment::Sync() {
         return true;
     bool ok;
     if (Handle.IsOpen()) {
-        ok = Handle.Sync();
+        ok = Handle.Sync(FileName.c_str());
     } else {
         // fdatasync reaches the file's data through any descriptor.
         StorageFile file;
-        ok = file.OpenRead(FileName.c_str(), 0) && file.Sync();
+        ok = file.OpenRead(FileName.c_str(), 0) && file.Sync(FileName.c_str());
     }
     if (ok)
         unsynced_ = false;

@@ -1,6 +1,6 @@
 #include "storage/ScratchBuffer.h"
 
-#include "platform/PageBuffer.h"
+#include "platform/os/PageBuffer.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "core/Log.h"
-#include "platform/PageBuffer.h"
+#include "platform/os/PageBuffer.h"
 #include "storage/SegmentReader.h"
 #include "storage/SegmentWalk.h"
 

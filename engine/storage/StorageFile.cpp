@@ -5,8 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <utility>
+
+#include "platform/os/Files.h"
 
 StorageFile::~StorageFile() {
     Close();
@@ -163,42 +164,6 @@ int64_t StorageFile::Size() const {
     return info.st_size;
 }
 
-bool StorageFile::Sync() {
-    if (fd_ < 0)
-        return false;
-    int result;
-    do {
-        result = ::fdatasync(fd_);
-    } while (result < 0 && errno == EINTR);
-    return result == 0;
-}
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-bool ReplaceFileAtomically(const std::string& path, const void* data, size_t size) {
-    if (path.empty())
-        return false;
-    std::string temporary = path + ".tmp";
-    // A leftover of an earlier crash is stale; never write through whatever sits there.
-    ::unlink(temporary.c_str());
-    StorageFile file;
-    if (!file.CreateNew(temporary.c_str(), FileSequentialScan))
-        return false;
-    bool ok = file.WriteAt(0, data, size) == size && file.Sync();
-    file.Close();
-    if (!ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    // Make the rename itself durable.
-    std::string folder = FolderOf(path);
-    int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);
-        ::close(dir);
-    }
-    return true;
+bool StorageFile::Sync(const char* path) {
+    return fd_ >= 0 && SyncData(fd_, path);
 }

@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/os/Files.h"
+
 // How a track's files are opened (the stream's CreateFlags).
 enum StorageFlags : uint32_t {
     FileSequentialScan = 0x1,  // posix_fadvise(SEQUENTIAL)
-    // Durability comes from fdatasync when a recording finishes and when a track is saved,
-    // so write-through adds nothing at open time; the flag only records the intent.
+    // The track's data must reach the disk as it is written. That is not an open flag here:
+    // the recorder syncs a take at least once a second of audio (SuperWaveFile::KeepDurable),
+    // and every recording and save ends with a sync.
     FileWriteThrough = 0x2,
     FileNoBuffering = 0x4,  // O_DIRECT where the file system accepts it
 };
@@ -53,7 +56,8 @@ class StorageFile {
     bool Truncate(int64_t length);
     // The file's size, or -1.
     int64_t Size() const;
-    bool Sync();
+    // fdatasync; path names the file for the file-operation observer.
+    bool Sync(const char* path);
     // Closes the descriptor (a no-op when none is open).
     void Close();
 
@@ -69,12 +73,3 @@ class StorageFile {
     bool directCapable_ = false;  // opened with O_DIRECT and not refused since
     bool direct_ = false;         // O_DIRECT is set on the descriptor right now
 };
-
-// Replaces the file at path with size bytes of data so that a crash at any moment leaves
-// either the old or the new content: the data goes to a temporary file beside it, reaches the
-// disk, is renamed over path, and the folder entry is synced. Returns false (path untouched)
-// on failure.
-bool ReplaceFileAtomically(const std::string& path, const void* data, size_t size);
-
-// The folder part of path including its final "/" ("" for a bare name).
-std::string FolderOf(const std::string& path);

@@ -7,7 +7,10 @@
 
 #include "core/EngineStatics.h"
 #include "core/Log.h"
+#include "core/ErrorQueue.h"
 #include "core/OrvellError.h"
+#include "platform/os/PageBuffer.h"
+#include "platform/wave/WaveApi.h"
 #include "storage/PeakBuilder.h"
 #include "storage/ScratchBuffer.h"
 #include "storage/SegmentReader.h"
@@ -51,7 +54,7 @@ int16_t Widen8(uint8_t byte) {
 
 }  // namespace
 
-SuperWaveFile::SuperWaveFile() {
+SuperWaveFile::SuperWaveFile() : Cache(std::make_unique<PageBuffer>()) {
     CreateFlags = FileSequentialScan;
     ResizeScratchBuffer(static_cast<size_t>(BufferSize) * 4);
     if (CacheSize != 0) {
@@ -61,6 +64,10 @@ SuperWaveFile::SuperWaveFile() {
 }
 
 SuperWaveFile::~SuperWaveFile() = default;
+
+bool SuperWaveFile::HasCache() const {
+    return Cache->Data() != nullptr;
+}
 
 void SuperWaveFile::Open(const std::string& baseName) {
     FreePeaks();
@@ -82,7 +89,9 @@ void SuperWaveFile::ReadHeaderFile(const std::string& baseName) {
     size_t got = file.ReadAt(0, bytes, sizeof bytes);
     file.Close();
     if (got < sizeof bytes) {
-        WriteLog("header file " + name + " is shorter than 18 bytes: ignored");
+        QueueEngineError(DisplayedError("The track file " + name +
+                                        " is shorter than 18 bytes; the track opens without "
+                                        "a format."));
         return;
     }
     WaveFormat format;
@@ -90,8 +99,10 @@ void SuperWaveFile::ReadHeaderFile(const std::string& baseName) {
     if (!IsEmptyFormat(format)) {
         std::string problem = FormatProblem(format);
         if (!problem.empty()) {
-            WriteLog("header file " + name + " holds an unusable format (" + problem +
-                     "): ignored");
+            // The song still opens; the user learns why this track has no format.
+            QueueEngineError(DisplayedError("The track file " + name +
+                                            " holds an unusable format (" + problem +
+                                            "); the track opens without it."));
             return;
         }
     }
@@ -106,6 +117,7 @@ bool SuperWaveFile::WriteHeaderFile() {
 void SuperWaveFile::Save() {
     Flush();
     SyncHandles();
+    notDurable_ = 0;
     if (!WriteHeaderFile())
         throw DisplayedError("Can't open metafile!");
     // The audio changed: the level array is out of date. It is only marked here (Save also
@@ -137,6 +149,8 @@ void SuperWaveFile::SeekFrames(int64_t frame) {
         Flush();
     CachePrimed = false;
     CacheFill = 0;
+    notDurable_ = 0;
+    lastAppend_ = 0;
     const int64_t bytesPerFrame = int64_t{Format.Channels} * Format.BitsPerSample / 8;
     constexpr int64_t limit = INT32_MAX / TransferGrain * TransferGrain;
     int64_t position =
@@ -147,12 +161,12 @@ void SuperWaveFile::SeekFrames(int64_t frame) {
 void SuperWaveFile::SetCacheSize(int32_t bytes) {
     Flush();
     const auto rounded = static_cast<uint32_t>(bytes <= 0 ? 0 : RoundUp(bytes, TransferGrain));
-    Cache.Free();
+    Cache->Free();
     CacheLength = rounded;
     CacheFill = 0;
     CachePrimed = false;
     cacheHoldsWrites_ = false;
-    if (rounded != 0 && !Cache.Allocate(rounded))
+    if (rounded != 0 && !Cache->Allocate(rounded))
         throw DisplayedError("Out of memory for wavefiles!");
 }
 
@@ -160,7 +174,7 @@ bool SuperWaveFile::FillFromCache(uint8_t* out, size_t bytes) {
     size_t done = 0;
     if (CachePrimed) {
         done = std::min<size_t>(bytes, CacheLength - CacheFill);
-        std::memcpy(out, Cache.Data() + CacheFill, done);
+        std::memcpy(out, Cache->Data() + CacheFill, done);
         CacheFill += static_cast<uint32_t>(done);
     }
     if (done == bytes)
@@ -171,10 +185,10 @@ bool SuperWaveFile::FillFromCache(uint8_t* out, size_t bytes) {
     bool found = done > 0 && CacheValid;
     while (done < bytes) {
         CachePrimed = true;
-        CacheValid = Read(Cache.Data(), CacheLength);
+        CacheValid = Read(Cache->Data(), CacheLength);
         found = found || CacheValid;
         size_t part = std::min<size_t>(bytes - done, CacheLength);
-        std::memcpy(out + done, Cache.Data(), part);
+        std::memcpy(out + done, Cache->Data(), part);
         CacheFill = static_cast<uint32_t>(part);
         done += part;
     }
@@ -194,7 +208,7 @@ bool SuperWaveFile::ReadMixBuffer(short* data) {
     if (!scratch || ScratchBufferSize() < bytes)
         return false;
 
-    bool found = Cache.Data() ? FillFromCache(scratch, bytes) : Read(scratch, bytes);
+    bool found = Cache->Data() ? FillFromCache(scratch, bytes) : Read(scratch, bytes);
     if (!found)
         return false;
 
@@ -222,11 +236,27 @@ bool SuperWaveFile::ReadMixBuffer(short* data) {
 
 void SuperWaveFile::AppendRecorded(const wave::WaveHeader& header) {
     CachePrimed = false;
-    AppendBytes(header.Data, std::min(header.BytesRecorded, header.BufferLength));
+    const uint32_t bytes = std::min(header.BytesRecorded, header.BufferLength);
+    AppendBytes(header.Data, bytes);
+    notDurable_ += bytes;
+    lastAppend_ = bytes;
+}
+
+void SuperWaveFile::KeepDurable() {
+    const uint64_t second = uint64_t{SampleRate} * std::max<uint16_t>(Format.BlockAlign, 1);
+    if (notDurable_ == 0 || notDurable_ + lastAppend_ <= second)
+        return;
+    if (Cache->Data() && cacheHoldsWrites_ && CacheFill > 0) {
+        // The cache's bytes go to their place now and stay in the cache: when it is full it is
+        // written whole over them, and the position moves on then.
+        WriteAt(Position, Cache->Data(), CacheFill);
+    }
+    SyncHandles();
+    notDurable_ = 0;
 }
 
 void SuperWaveFile::WriteCache(size_t bytes) {
-    Write(Cache.Data(), bytes);
+    Write(Cache->Data(), bytes);
     CacheFill = 0;
     cacheHoldsWrites_ = false;
 }
@@ -235,7 +265,7 @@ void SuperWaveFile::AppendBytes(const void* data, size_t count) {
     const auto* in = static_cast<const uint8_t*>(data);
     if (!in || count == 0)
         return;
-    if (!Cache.Data()) {
+    if (!Cache->Data()) {
         Write(in, count);
         return;
     }
@@ -246,7 +276,7 @@ void SuperWaveFile::AppendBytes(const void* data, size_t count) {
     }
     while (count > 0) {
         size_t part = std::min<size_t>(count, CacheLength - CacheFill);
-        std::memcpy(Cache.Data() + CacheFill, in, part);
+        std::memcpy(Cache->Data() + CacheFill, in, part);
         CacheFill += static_cast<uint32_t>(part);
         cacheHoldsWrites_ = true;
         in += part;
@@ -257,21 +287,22 @@ void SuperWaveFile::AppendBytes(const void* data, size_t count) {
 }
 
 void SuperWaveFile::Flush() {
-    if (!cacheHoldsWrites_ || CacheFill == 0 || !Cache.Data())
+    if (!cacheHoldsWrites_ || CacheFill == 0 || !Cache->Data())
         return;
     auto padded = static_cast<size_t>(RoundUp(CacheFill, TransferGrain));
-    std::memset(Cache.Data() + CacheFill, 0, padded - CacheFill);
+    std::memset(Cache->Data() + CacheFill, FillByte, padded - CacheFill);
     WriteCache(padded);
 }
 
 void SuperWaveFile::FinishRecording() {
-    if (Cache.Data() && cacheHoldsWrites_ && CacheFill > 0) {
+    if (Cache->Data() && cacheHoldsWrites_ && CacheFill > 0) {
         // The take ends on a whole number of buffer lengths (taken as bytes) where the cache
         // allows it; Save's Flush then rounds what is left up to 1024 bytes.
         const int64_t unit = BufferSize != 0 ? BufferSize : TransferGrain;
         auto padded =
             static_cast<uint32_t>(std::min<int64_t>(RoundUp(CacheFill, unit), CacheLength));
-        std::memset(Cache.Data() + CacheFill, 0, padded - CacheFill);
+        // Silence in the track's format: 0x00 would be full scale negative for 8-bit audio.
+        std::memset(Cache->Data() + CacheFill, FillByte, padded - CacheFill);
         CacheFill = padded;
         if (CacheFill == CacheLength)
             WriteCache(CacheLength);

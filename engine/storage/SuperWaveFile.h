@@ -7,10 +7,13 @@
 #include <string>
 
 #include "core/PalkExport.h"
-#include "platform/PageBuffer.h"
-#include "platform/WaveApi.h"
-#include "platform/WaveFormat.h"
+#include "platform/wave/WaveFormat.h"
 #include "storage/SegmentedFile.h"
+
+class PageBuffer;
+namespace wave {
+struct WaveHeader;
+}
 
 // A track's audio: its segmented stream of PCM frames in the track's own format (mono or
 // stereo, unsigned 8-bit or signed 16-bit), the format kept in an 18-byte header file
@@ -33,8 +36,9 @@ class PALKENG_API SuperWaveFile : public SegmentedFile {
 
     // Attaches to the track baseName: its metafile and segments, then its header file. A
     // missing header file leaves Format as it is; so does one that is shorter than 18 bytes or
-    // holds a format the engine cannot play (the reason goes to the log). Throws what
-    // LoadMetafile throws (the header file is still read).
+    // holds a format the engine cannot play (the reason is queued as an error for the GUI, and
+    // the track opens without it). Throws what LoadMetafile throws (the header file is still
+    // read).
     void Open(const std::string& baseName);
     // Writes the cache's pending bytes, syncs the written segments, rewrites the header file
     // and the metafile (both atomically). Throws DisplayedError "Can't open metafile!" when the
@@ -54,14 +58,20 @@ class PALKENG_API SuperWaveFile : public SegmentedFile {
     // or there is no scratch block. Never allocates.
     bool ReadMixBuffer(short* data);
 
-    // Recorder thread: appends one recorded buffer at the position.
+    // Appends one recorded (or bounced) buffer at the position.
     void AppendRecorded(const wave::WaveHeader& header);
+    // Recorder thread, after each AppendRecorded of a take: keeps the take durable as it is
+    // recorded. Before the audio not yet on the disk could exceed one second (judged by the
+    // last append), writes what the cache holds (the take goes on) and syncs the written
+    // segments. The player thread never calls it: a bounce is made durable when it is saved.
+    void KeepDurable();
     // Appends count bytes at the position, through the cache when there is one.
     void AppendBytes(const void* data, size_t count);
-    // Writes the bytes waiting in the cache, zero-padded to a multiple of 1024.
+    // Writes the bytes waiting in the cache, padded with the fill byte to a multiple of 1024.
     void Flush();
-    // Ends a recording: pads the waiting bytes with zeros to a multiple of the buffer length
-    // (within the cache), closes the segment files and saves the track.
+    // Ends a recording: pads the waiting bytes with the fill byte (silence in the track's
+    // format) to a multiple of the buffer length (within the cache), closes the segment files
+    // and saves the track.
     void FinishRecording();
     // Gives the track a cache of bytes rounded up to a multiple of 1024 (0: none). Throws
     // DisplayedError "Out of memory for wavefiles!" (CacheLength then keeps the new size and
@@ -91,7 +101,7 @@ class PALKENG_API SuperWaveFile : public SegmentedFile {
 
     uint32_t GetCacheFill() const { return CacheFill; }
     bool IsCachePrimed() const { return CachePrimed; }
-    bool HasCache() const { return Cache.Data() != nullptr; }
+    bool HasCache() const;
     int32_t GetPeakResolution() const { return PeakResolution; }
 
     static std::string HeaderFileName(const std::string& baseName) {
@@ -119,7 +129,10 @@ class PALKENG_API SuperWaveFile : public SegmentedFile {
     bool CachePrimed = false;
     // Cache holds recorded bytes that are not on disk yet.
     bool cacheHoldsWrites_ = false;
-    PageBuffer Cache;
+    std::unique_ptr<PageBuffer> Cache;
+    // Bytes appended since the take was last made durable, and the size of the last append.
+    uint64_t notDurable_ = 0;
+    uint64_t lastAppend_ = 0;
 
     std::unique_ptr<uint8_t[]> Peaks;
     int32_t PeakResolution = 0;

@@ -38,6 +38,11 @@ std::string FormatProblem(const WaveFormat& format) {
         return std::to_string(format.Channels) + " channels (only mono or stereo)";
     if (format.BitsPerSample != 8 && format.BitsPerSample != 16)
         return std::to_string(format.BitsPerSample) + " bits per sample (only 8 or 16)";
+    // Every byte count of the track (and the header of an export) follows the block align.
+    if (format.BlockAlign != format.Channels * format.BitsPerSample / 8)
+        return "block align " + std::to_string(format.BlockAlign) + " for " +
+               std::to_string(format.Channels) + " channel" + (format.Channels == 1 ? "" : "s") +
+               " of " + std::to_string(format.BitsPerSample) + " bits";
     return std::string();
 }
 

@@ -3,12 +3,13 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/WaveFormat.h"
+#include "platform/wave/WaveFormat.h"
 
 // The four track formats the engine can read and mix.
 enum class TrackFormatKind { None, Mono8, Stereo8, Mono16, Stereo16 };
 
-// The kind of format, or None when it is not PCM with 8 or 16 bits, mono or stereo.
+// The kind of format, or None when it is not PCM with 8 or 16 bits, mono or stereo. (The block
+// align is not looked at: FormatProblem tells whether the record as a whole is usable.)
 TrackFormatKind KindOfFormat(const WaveFormat& format);
 // Bytes per frame of a usable kind (0 for None).
 uint32_t BytesPerFrame(TrackFormatKind kind);

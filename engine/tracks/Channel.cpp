@@ -2,11 +2,12 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "core/EngineStatics.h"
 #include "core/OrvellError.h"
 #include "core/PalkMixer.h"
-#include "platform/WaveFormat.h"
+#include "platform/wave/WaveFormat.h"
 #include "storage/SuperWaveFile.h"
 
 char Channel::Antal = 0;
@@ -15,12 +16,15 @@ unsigned int Channel::FadeResolution_ms = 50;
 size_t Channel::dataBytes_ = 0;
 
 Channel::Channel() {
-    if (!Data && !GrowData(static_cast<size_t>(BufferSize) * 4))
+    // The file first: when it cannot be made (no memory for its cache), nothing has been
+    // counted and no mixing block is left behind.
+    auto file = std::make_unique<SuperWaveFile>();
+    if (!GrowData(static_cast<size_t>(BufferSize) * 4))
         throw DisplayedError("Out of memory");
     ++Antal;
     VolumeEvents.push_back({0, 1.0f});
     PanEvents.push_back({0, 0.0f});
-    File = new SuperWaveFile();
+    File = file.release();
 }
 
 Channel::~Channel() {

@@ -32,7 +32,9 @@ void Channel::Mix() {
     SoundCard* card = Mixer ? Mixer->GetSoundcard(static_cast<char>(CardIndex)) : nullptr;
     // A silent track (disabled, on a muted card, or routed to a card that is not open) keeps
     // its read position in step with the song.
-    if (Disabled || !card || card->Muted_b()) {
+    // (So does one when the mixing block is smaller than a buffer, which ApplyBufferSize never
+    // allows: reading into it would overrun it.)
+    if (Disabled || !card || card->Muted_b() || dataBytes_ < size_t{BufferSize} * 4) {
         File->SeekFrames(static_cast<int64_t>(start) + BufferSize);
         return;
     }
@@ -81,8 +83,13 @@ void Channel::VolMix(uint32_t start) {
             offsetPan < 0 ? offsetVolume : offsetVolume - offsetVolume * offsetPan;
         const float offsetRight =
             offsetPan <= 0 ? offsetVolume - (-offsetPan * offsetVolume) : offsetVolume;
-        const float gainLeft = left * offsetLeft;
-        const float gainRight = right * offsetRight;
+        // A value read from a damaged song may be NaN or infinite: such a gain is silence.
+        float gainLeft = left * offsetLeft;
+        float gainRight = right * offsetRight;
+        if (!std::isfinite(gainLeft))
+            gainLeft = 0.0f;
+        if (!std::isfinite(gainRight))
+            gainRight = 0.0f;
 
         // The frame at an event's own time keeps the previous gains; the new ones start with
         // the frame after it. At least one frame per step, so that no program can stall the

@@ -6,7 +6,7 @@
 
 #include "core/EngineStatics.h"
 #include "core/PalkMixer.h"
-#include "platform/SettingsStore.h"
+#include "platform/os/SettingsStore.h"
 #include "soundcard/SoundCard.h"
 #include "support/EngineFixture.h"
 #include "support/RecordingUserInterface.h"

@@ -5,9 +5,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Event.h"
-#include "platform/PageBuffer.h"
-#include "platform/ProgramDirectory.h"
+#include "platform/os/Event.h"
+#include "platform/os/PageBuffer.h"
+#include "platform/os/ProgramDirectory.h"
 
 TEST(PlatformEvent, AutoResetReleasesOneWaiterAndManualResetStaysSetUntilReset) {
     Event automatic(false, true);

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/SettingsStore.h"
+#include "platform/os/SettingsStore.h"
 #include "support/TempDir.h"
 
 TEST(SettingsStore, ValuesSurviveAnAtomicWriteWithEveryByteOfAString) {

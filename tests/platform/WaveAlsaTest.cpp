@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "WaveTestSupport.h"
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 #include "support/EngineFixture.h"
 #include "support/TempDir.h"
 

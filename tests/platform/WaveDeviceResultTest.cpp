@@ -1,7 +1,7 @@
 // The wave API's result codes, on virtual cards.
 
 #include "WaveTestSupport.h"
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "WaveTestSupport.h"
 
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 
 #include <algorithm>
 #include <random>

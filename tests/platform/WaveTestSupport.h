@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/WaveApi.h"
+#include "platform/wave/WaveApi.h"
 
 WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);
 // Deterministic, non-repeating bytes (so misplaced or repeated blocks show up).

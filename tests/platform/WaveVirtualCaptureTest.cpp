@@ -4,7 +4,7 @@
 #include <chrono>
 
 #include "WaveTestSupport.h"
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 
 using namespace std::chrono_literals;
 using wave::VirtualCaptureSource;

@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "WaveTestSupport.h"
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 
 using namespace std::chrono_literals;
 

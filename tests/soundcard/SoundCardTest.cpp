@@ -4,7 +4,7 @@
 #include <list>
 
 #include "core/PalkMixer.h"
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
 #include "soundcard/WaveBuff.h"
 #include "support/EngineFixture.h"

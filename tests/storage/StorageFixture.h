@@ -10,7 +10,7 @@
 #include "core/EngineStatics.h"
 #include "core/Log.h"
 #include "core/OrvellError.h"
-#include "platform/WaveFormat.h"
+#include "platform/wave/WaveFormat.h"
 #include "storage/SegmentedFile.h"
 #include "support/EngineFixture.h"
 #include "support/TempDir.h"

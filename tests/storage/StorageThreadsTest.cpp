@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "StorageFixture.h"
+#include "platform/wave/WaveApi.h"
 #include "storage/SuperWaveFile.h"
 
 namespace {

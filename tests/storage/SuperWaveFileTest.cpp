@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "StorageFixture.h"
+#include "platform/wave/WaveApi.h"
 #include "storage/SuperWaveFile.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "core/EngineStatics.h"
 #include "core/Log.h"
 #include "core/PalkMixer.h"
-#include "platform/VirtualCards.h"
+#include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
 #include "support/TempDir.h"
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/UserInterface.h"
+#include "platform/os/UserInterface.h"
 
 // Collects what the engine would have shown, and answers questions with a fixed answer.
 // Installs itself for its lifetime.

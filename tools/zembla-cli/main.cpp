@@ -6,8 +6,8 @@
 #include <string>
 
 #include "FormatNames.h"
-#include "platform/VirtualCards.h"
-#include "platform/WaveApi.h"
+#include "platform/wave/BackendSelection.h"
+#include "platform/wave/WaveApi.h"
 #include "soundcard/SoundCard.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/WaveBackend.h"
+#include "platform/wave/WaveBackend.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "platform/UserInterface.h"
+#include "platform/os/UserInterface.h"
 
 #include <atomic>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/AlsaBackend.h"
+#include "platform/wave/alsa/AlsaBackend.h"
 
 #include <alsa/asoundlib.h>
 

@@ -1,4 +1,4 @@
-#include "platform/ProgramDirectory.h"
+#include "platform/os/ProgramDirectory.h"
 
 #include <unistd.h>
 

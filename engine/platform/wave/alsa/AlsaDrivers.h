@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/AlsaPcm.h"
-#include "platform/WaveBackend.h"
+#include "platform/os/FileDescriptor.h"
+#include "platform/wave/WaveBackend.h"
+#include "platform/wave/alsa/AlsaPcm.h"
 
 namespace wave {
 
@@ -63,8 +64,9 @@ class AlsaPlaybackDriver final : public AlsaDriver {
     void Run(WaveDevice& device) override;
 };
 
-// Reads into the oldest queued buffer with snd_pcm_readi while started. With no buffer
-// queued it stops reading and lets ALSA's ring hold the input until one comes.
+// Reads into the oldest queued buffer with snd_pcm_readi while started. The PCM starts when
+// the first buffer is queued after Start; when the buffers come back late, ALSA's ring holds
+// the input meanwhile.
 class AlsaCaptureDriver final : public AlsaDriver {
   public:
     using AlsaDriver::AlsaDriver;

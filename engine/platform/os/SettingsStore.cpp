@@ -1,4 +1,4 @@
-#include "platform/SettingsStore.h"
+#include "platform/os/SettingsStore.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -11,7 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/FileDescriptor.h"
+#include "platform/os/FileDescriptor.h"
+#include "platform/os/Files.h"
 
 namespace {
 
@@ -97,20 +98,6 @@ std::string Quote(std::string_view text) {
     }
     out.push_back('"');
     return out;
-}
-
-bool WriteAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 }  // namespace
@@ -230,22 +217,8 @@ std::string SettingsKey::Serialize() const {
 bool SettingsKey::Commit() const {
     if (path_.empty())
         return false;
-    std::string temporary = path_ + ".tmp";
-    {
-        FileDescriptor fd(
-            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (!fd.Valid())
-            return false;
-        if (!WriteAll(fd.Get(), Serialize()) || ::fsync(fd.Get()) != 0) {
-            ::unlink(temporary.c_str());
-            return false;
-        }
-    }
-    if (::rename(temporary.c_str(), path_.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    const std::string content = Serialize();
+    return ReplaceFileAtomically(path_, content.data(), content.size());
 }
 
 bool SettingsKey::QueryDword(std::string_view name, uint32_t& value) const {

@@ -1,4 +1,4 @@
-#include "platform/Event.h"
+#include "platform/os/Event.h"
 
 #include <chrono>
 

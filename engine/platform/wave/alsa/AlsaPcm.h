@@ -1,8 +1,7 @@
 #pragma once
 
-// Owning wrappers for what the ALSA backend opens (PCM handles, hardware parameter records,
-// the driver thread's wake-up descriptor), and the translation of ALSA's answers into wave
-// result codes.
+// Owning wrappers for what the ALSA backend opens (PCM handles, hardware parameter records),
+// and the translation of ALSA's answers into wave result codes.
 
 #include <alsa/asoundlib.h>
 
@@ -10,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/WaveBackend.h"
+#include "platform/wave/WaveBackend.h"
 
 namespace wave {
 
@@ -49,19 +48,6 @@ class AlsaHwParams {
 
   private:
     snd_pcm_hw_params_t* params_ = nullptr;
-};
-
-// A file descriptor, closed when the object goes away.
-class FileDescriptor {
-  public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    ~FileDescriptor();
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int Get() const { return fd_; }
-
-  private:
-    int fd_;
 };
 
 // The result code for an ALSA error; `configuring` says the error came from setting the

@@ -1,4 +1,4 @@
-#include "platform/PageBuffer.h"
+#include "platform/os/PageBuffer.h"
 
 #include <unistd.h>
 

@@ -1,11 +1,12 @@
-#include "platform/VirtualBackend.h"
+#include "platform/wave/virtual/VirtualBackend.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
 
-#include "platform/WaveDevice.h"
+#include "platform/wave/BackendSelection.h"
+#include "platform/wave/WaveDevice.h"
 
 namespace wave {
 
@@ -23,6 +24,22 @@ uint64_t DurationToFrames(WaveDevice::Clock::duration elapsed, uint32_t rate) {
     return ns <= 0 ? 0 : static_cast<uint64_t>(ns) * rate / 1000000000ull;
 }
 
+// Keeps a device known to its card while its driver thread runs, so that a fault set on the
+// card wakes the driver at once.
+class CardAttachment {
+  public:
+    CardAttachment(VirtualCard& card, WaveDevice& device) : card_(card), device_(device) {
+        card_.Attach(&device_);
+    }
+    ~CardAttachment() { card_.Detach(&device_); }
+    CardAttachment(const CardAttachment&) = delete;
+    CardAttachment& operator=(const CardAttachment&) = delete;
+
+  private:
+    VirtualCard& card_;
+    WaveDevice& device_;
+};
+
 // Plays the queued buffers one after another: each ends one buffer length after the
 // previous one ended, or after it was queued when the card had run dry.
 class VirtualPlaybackDriver final : public DeviceDriver {
@@ -31,6 +48,7 @@ class VirtualPlaybackDriver final : public DeviceDriver {
     ~VirtualPlaybackDriver() override { card_->Release(Direction::Playback); }
 
     void Run(WaveDevice& device) override {
+        CardAttachment attached(*card_, device);
         const WaveFormat& format = device.Format();
         std::unique_lock<std::mutex> lock(device.Mutex());
         bool clockRunning = false;
@@ -43,8 +61,14 @@ class VirtualPlaybackDriver final : public DeviceDriver {
                 device.ServeCommand(lock);
                 continue;
             }
+            const VirtualFault fault = card_->Fault();
+            if (fault == VirtualFault::Lost) {
+                device.FailAndIdle(lock);
+                return;
+            }
             HeaderQueue& queue = device.Queued();
-            if (queue.Empty()) {
+            if (queue.Empty() || fault == VirtualFault::Stalled) {
+                clockRunning = false;
                 device.WaitForChange(lock);
                 continue;
             }
@@ -70,7 +94,7 @@ class VirtualPlaybackDriver final : public DeviceDriver {
             // Nothing queued after the callback had its chance to write: the card ran dry.
             if (clockRunning && device.Queued().Empty()) {
                 clockRunning = false;
-                device.NoteUnderrun();
+                device.NoteRanDry();
             }
         }
     }
@@ -79,67 +103,102 @@ class VirtualPlaybackDriver final : public DeviceDriver {
     std::shared_ptr<VirtualCard> card_;
 };
 
-// Fills the queued buffers from the card's source while started. In real time the card
-// captures continuously from Start on; a buffer is complete once the frames it holds have
-// had time to arrive.
+// Fills the queued buffers from the card's source while started. In real time the source runs
+// from Start on: the frames that arrive before the first buffer is queued are dropped, and a
+// buffer is complete once the frames it holds have had time to arrive.
 class VirtualCaptureDriver final : public DeviceDriver {
   public:
     explicit VirtualCaptureDriver(std::shared_ptr<VirtualCard> card) : card_(std::move(card)) {}
     ~VirtualCaptureDriver() override { card_->Release(Direction::Capture); }
 
     void Run(WaveDevice& device) override {
+        CardAttachment attached(*card_, device);
         const WaveFormat& format = device.Format();
+        const uint32_t rate = format.SamplesPerSec;
+        const uint64_t ringFrames = uint64_t{rate} * CaptureRingMs / 1000;
         std::unique_lock<std::mutex> lock(device.Mutex());
-        bool clockRunning = false;
-        WaveDevice::Clock::time_point clockStart;
-        uint64_t framesTaken = 0;  // since clockStart
+        bool capturing = false;  // a start was seen and no command has ended it
+        uint64_t startsSeen = 0;
+        WaveDevice::Clock::time_point start;
+        uint64_t consumed = 0;  // source frames since start, taken or dropped
+        bool armed = true;      // no buffer has taken input since start
         for (;;) {
             if (device.QuitRequested())
                 return;
             const bool realTime = card_->pacing.load() == Pacing::RealTime;
+            HeaderQueue& queue = device.Queued();
             if (device.PendingCommand() != WaveDevice::Command::None) {
                 // What arrived so far goes into the buffer being filled before it comes back.
-                if (clockRunning && realTime && !device.Queued().Empty()) {
-                    const uint64_t elapsed = DurationToFrames(WaveDevice::Clock::now() - clockStart,
-                                                              format.SamplesPerSec);
-                    if (elapsed > framesTaken)
-                        framesTaken += Fill(*device.Queued().At(0), elapsed - framesTaken, format);
+                if (capturing && realTime && !armed && !queue.Empty()) {
+                    const uint64_t elapsed = Elapsed(start, rate);
+                    if (elapsed > consumed)
+                        consumed += Fill(*queue.At(0), elapsed - consumed, format);
                 }
-                clockRunning = false;
+                capturing = false;
                 device.ServeCommand(lock);
                 continue;
             }
+            const VirtualFault fault = card_->Fault();
+            if (fault == VirtualFault::Lost) {
+                device.FailAndIdle(lock);
+                return;
+            }
             if (!device.CaptureStarted()) {
-                clockRunning = false;
+                capturing = false;
                 device.WaitForChange(lock);
                 continue;
             }
-            if (!clockRunning) {
-                clockStart = WaveDevice::Clock::now();
-                framesTaken = 0;
-                clockRunning = true;
+            if (!capturing || device.CaptureStarts() != startsSeen) {
+                capturing = true;
+                startsSeen = device.CaptureStarts();
+                start = device.CaptureStartedAt();
+                consumed = 0;
+                armed = true;
             }
-            HeaderQueue& queue = device.Queued();
-            if (queue.Empty()) {
+            if (queue.Empty() || fault == VirtualFault::Stalled) {
                 device.WaitForChange(lock);
                 continue;
             }
             WaveHeader& header = *queue.At(0);
-            const uint32_t space = (header.BufferLength - header.BytesRecorded) / format.BlockAlign;
             if (realTime) {
-                const auto full =
-                    clockStart + FramesToDuration(framesTaken + space, format.SamplesPerSec);
+                if (armed) {
+                    // Nothing could take the input before this buffer was queued.
+                    const auto queuedAt = WaveDevice::QueuedAt(queue.MarkAt(0));
+                    const uint64_t dropped =
+                        queuedAt > start ? DurationToFrames(queuedAt - start, rate) : 0;
+                    card_->SkipCaptured(dropped, format);
+                    consumed += dropped;
+                    armed = false;
+                }
+                const uint64_t elapsed = Elapsed(start, rate);
+                if (elapsed > consumed + ringFrames) {
+                    // The buffers came back too late: what the card could not hold is lost.
+                    const uint64_t lost = elapsed - consumed - ringFrames;
+                    card_->SkipCaptured(lost, format);
+                    consumed += lost;
+                    device.NoteOverrun();
+                }
+                const uint32_t space =
+                    (header.BufferLength - header.BytesRecorded) / format.BlockAlign;
+                const auto full = start + FramesToDuration(consumed + space, rate);
                 if (WaveDevice::Clock::now() < full) {
                     device.WaitUntil(lock, full);
                     continue;
                 }
+            } else {
+                armed = false;
             }
-            framesTaken += Fill(header, space, format);
+            const uint32_t space = (header.BufferLength - header.BytesRecorded) / format.BlockAlign;
+            consumed += Fill(header, space, format);
             device.CompleteFront(lock);
         }
     }
 
   private:
+    static uint64_t Elapsed(WaveDevice::Clock::time_point start, uint32_t rate) {
+        return DurationToFrames(WaveDevice::Clock::now() - start, rate);
+    }
+
     uint32_t Fill(WaveHeader& header, uint64_t frames, const WaveFormat& format) {
         const uint32_t space = (header.BufferLength - header.BytesRecorded) / format.BlockAlign;
         const auto count = static_cast<uint32_t>(std::min<uint64_t>(frames, space));
@@ -166,6 +225,8 @@ Result VirtualCard::Claim(Direction direction) {
         return Allocated;
     if (openResult_ != NoError)
         return openResult_;
+    if (fault_.load() == VirtualFault::Lost)
+        return NoDriver;
     open = true;
     return NoError;
 }
@@ -178,6 +239,23 @@ void VirtualCard::Release(Direction direction) {
 void VirtualCard::SetOpenResult(Result result) {
     std::lock_guard<std::mutex> guard(lock_);
     openResult_ = result;
+}
+
+void VirtualCard::Attach(WaveDevice* device) {
+    std::lock_guard<std::mutex> guard(lock_);
+    devices_.push_back(device);
+}
+
+void VirtualCard::Detach(WaveDevice* device) {
+    std::lock_guard<std::mutex> guard(lock_);
+    std::erase(devices_, device);
+}
+
+void VirtualCard::SetFault(VirtualFault fault) {
+    fault_.store(fault);
+    std::lock_guard<std::mutex> guard(lock_);
+    for (WaveDevice* device : devices_)
+        device->Wake();
 }
 
 void VirtualCard::AppendPlayed(const char* data, size_t bytes) {
@@ -246,6 +324,25 @@ void VirtualCard::FillCaptured(char* dst, uint32_t frames, const WaveFormat& for
                     }
                 }
             }
+            break;
+        }
+    }
+}
+
+void VirtualCard::SkipCaptured(uint64_t frames, const WaveFormat& format) {
+    std::lock_guard<std::mutex> guard(lock_);
+    switch (source_.kind) {
+        case VirtualCaptureSource::Kind::Silence:
+            break;
+        case VirtualCaptureSource::Kind::Pcm: {
+            const uint64_t bytes = frames * format.BlockAlign;
+            sourcePos_ = static_cast<size_t>(
+                std::min<uint64_t>(source_.pcm.size(), uint64_t{sourcePos_} + bytes));
+            break;
+        }
+        case VirtualCaptureSource::Kind::TestSignal: {
+            const double step = 2.0 * std::numbers::pi * source_.frequencyHz / format.SamplesPerSec;
+            phase_ = std::fmod(phase_ + step * static_cast<double>(frames), 2.0 * std::numbers::pi);
             break;
         }
     }
@@ -331,6 +428,11 @@ void SetVirtualCaptureSource(unsigned card, VirtualCaptureSource source) {
 void SetVirtualOpenResult(unsigned card, Result result) {
     if (auto found = CurrentVirtualCard(card))
         found->SetOpenResult(result);
+}
+
+void SetVirtualFault(unsigned card, VirtualFault fault) {
+    if (auto found = CurrentVirtualCard(card))
+        found->SetFault(fault);
 }
 
 }  // namespace wave

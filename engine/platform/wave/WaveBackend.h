@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/WaveApi.h"
+#include "platform/wave/WaveApi.h"
 
 namespace wave {
 
@@ -43,9 +43,6 @@ class WaveBackend {
                         std::unique_ptr<DeviceDriver>& driver) = 0;
 };
 
-// The backend the layer uses now (chosen from the environment at the first use).
-std::shared_ptr<WaveBackend> CurrentBackend();
-
 // PCM, 8 or 16 bits, mono or stereo, a sample rate, and block alignment and byte rate that
 // agree with them.
 bool IsSupportedFormat(const WaveFormat& format);
@@ -59,5 +56,9 @@ uint32_t FormatFlagFor(uint32_t rate, uint16_t channels, uint16_t bits);
 
 // The rates the format flags describe, lowest first.
 inline constexpr uint32_t FlagRates[] = {11025, 22050, 44100, 48000, 96000};
+
+// How much input a capture device holds for buffers that come back to it late; beyond that
+// the input is lost (an overrun).
+inline constexpr uint32_t CaptureRingMs = 500;
 
 }  // namespace wave

@@ -6,16 +6,25 @@
 // Two backends stand behind it: ALSA, and in-process virtual cards for machines without sound
 // hardware and for tests.
 //
-// Threads: every call is made from the engine's own threads (GUI, player, recorder); the done
-// callbacks run on a driver thread of the layer, one per open device, never inside a call of
-// the caller except Reset (see below). A callback must not call back into the layer for the
-// same device other than PrepareHeader/UnprepareHeader/Write/AddBuffer.
+// Handles are opaque numbers, never reused: a call with a handle that was closed (or never
+// opened) answers InvalidHandle, whatever was opened since. Every call holds its device for
+// its duration, and Close waits for the calls in progress on other threads before the device
+// goes away, so any thread may call at any time.
+//
+// The done callbacks run on a driver thread of the layer, one per open device, never inside a
+// call of the caller. A callback may prepare, unprepare, write and add headers of its own
+// device; Reset and Close from inside it answer HandleBusy.
+//
+// A device that fails (unplugged, driver error that cannot be recovered) returns every queued
+// buffer at once with HeaderFailed set, and from then on answers Write, AddBuffer and Start
+// with NoDriver; Reset, Unprepare and Close still work, so that it can be released.
 
 #include <cstdint>
 #include <string>
 
 #include "core/PalkExport.h"
-#include "platform/WaveFormat.h"
+#include "platform/wave/DeviceCaps.h"
+#include "platform/wave/WaveFormat.h"
 
 namespace wave {
 
@@ -26,7 +35,7 @@ enum Result : uint32_t {
     BadDeviceId = 2,
     Allocated = 4,
     InvalidHandle = 5,
-    NoDriver = 6,
+    NoDriver = 6,  // also the answer of a device that failed
     NoMemory = 7,
     HandleBusy = 12,
     BadFormat = 32,
@@ -36,44 +45,17 @@ enum Result : uint32_t {
 
 // Messages delivered to a device's callback.
 enum Message : uint32_t {
-    OutDone = 957,  // a written buffer was played (or returned by Reset)
-    InData = 960,   // an added buffer was filled (or returned by Reset, partly filled)
-};
-
-// Format capability flags: rate (11025/22050/44100/48000/96000 Hz) x mono/stereo x 8/16 bit.
-enum FormatFlags : uint32_t {
-    Format1M08 = 0x00000001,
-    Format1S08 = 0x00000002,
-    Format1M16 = 0x00000004,
-    Format1S16 = 0x00000008,
-    Format2M08 = 0x00000010,
-    Format2S08 = 0x00000020,
-    Format2M16 = 0x00000040,
-    Format2S16 = 0x00000080,
-    Format4M08 = 0x00000100,
-    Format4S08 = 0x00000200,
-    Format4M16 = 0x00000400,
-    Format4S16 = 0x00000800,
-    Format48M08 = 0x00001000,
-    Format48S08 = 0x00002000,
-    Format48M16 = 0x00004000,
-    Format48S16 = 0x00008000,
-    Format96M08 = 0x00010000,
-    Format96S08 = 0x00020000,
-    Format96M16 = 0x00040000,
-    Format96S16 = 0x00080000,
-};
-
-struct DeviceCaps {
-    std::string ProductName;
-    uint16_t Channels = 0;
-    uint32_t Formats = 0;  // FormatFlags
+    OutDone = 957,  // a written buffer was played (or returned by Reset or a failure)
+    InData = 960,   // an added buffer was filled (or returned by Reset or a failure, partly)
 };
 
 enum HeaderFlags : uint32_t {
     HeaderDone = 0x01,
     HeaderPrepared = 0x02,
     HeaderInQueue = 0x10,
+    // Came back because the device failed: not played, or (capture) filled only as far as
+    // BytesRecorded says.
+    HeaderFailed = 0x20,
 };
 
 // One buffer handed to a device. The caller owns the header and its data and keeps both alive
@@ -86,8 +68,16 @@ struct WaveHeader {
     uint32_t Flags = 0;          // HeaderFlags, maintained by the layer
 };
 
-class WaveOut;  // an open playback device
-class WaveIn;   // an open capture device
+// Handles of open devices; only their values mean anything.
+struct WaveOut;
+struct WaveIn;
+
+// What a device handle names now.
+enum class DeviceState {
+    Invalid,  // no open device (closed, or never opened)
+    Working,
+    Failed,  // the device went away or broke; see above
+};
 
 // Called on the device's driver thread with OutDone/InData and the header that came back.
 using WaveOutCallback = void (*)(WaveOut* device, uint32_t message, void* instance,
@@ -108,7 +98,9 @@ Result WaveOutWrite(WaveOut* device, WaveHeader* header);            // Unprepar
 // Stops playback and returns every queued buffer through the callback before it returns.
 Result WaveOutReset(WaveOut* device);
 Result WaveOutClose(WaveOut* device);  // StillPlaying while buffers are queued
-// How often the device ran out of queued buffers while playing since it was opened.
+DeviceState WaveOutGetState(WaveOut* device);
+// How often the device ran out of queued buffers while a run went on (a buffer written after
+// everything before it had been played). Running out at the end of a run is not counted.
 uint32_t WaveOutGetUnderruns(WaveOut* device);
 
 PALKENG_API uint32_t WaveInGetNumDevs();
@@ -118,12 +110,17 @@ Result WaveInOpen(WaveIn** device, uint32_t deviceId, const WaveFormat& format,
 Result WaveInPrepareHeader(WaveIn* device, WaveHeader* header);
 Result WaveInUnprepareHeader(WaveIn* device, WaveHeader* header);
 Result WaveInAddBuffer(WaveIn* device, WaveHeader* header);
+// Starts capture. Input that arrives while no buffer is queued is dropped: what a take holds
+// begins when a buffer is there to take it.
 Result WaveInStart(WaveIn* device);
 Result WaveInStop(WaveIn* device);
 // Stops capture and returns every queued buffer (with what it holds) through the callback
 // before it returns.
 Result WaveInReset(WaveIn* device);
 Result WaveInClose(WaveIn* device);  // StillPlaying while buffers are queued
+DeviceState WaveInGetState(WaveIn* device);
+// How often input was lost because the buffers came back to the device too late.
+uint32_t WaveInGetOverruns(WaveIn* device);
 // Peak of the latest captured buffer, as an absolute 16-bit sample value (0 when none).
 uint16_t WaveInGetPeak(WaveIn* device);
 

@@ -1,4 +1,4 @@
-#include "platform/AlsaDrivers.h"
+#include "platform/wave/alsa/AlsaDrivers.h"
 
 #include <sys/eventfd.h>
 
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <system_error>
 
-#include "platform/WaveDevice.h"
+#include "platform/wave/WaveDevice.h"
 
 namespace wave {
 
@@ -86,7 +86,7 @@ void AlsaPlaybackDriver::Run(WaveDevice& device) {
     size_t writing = 0;    // queue index of the header being written; those before it wait
                            // to be heard, each marked with `written` at its last frame
     uint32_t offset = 0;   // bytes of that header written
-    bool broken = false;   // ALSA could not recover: buffers come back unplayed
+    bool dry = false;      // everything written was heard and nothing more was queued
     for (;;) {
         if (device.QuitRequested())
             break;
@@ -95,21 +95,14 @@ void AlsaPlaybackDriver::Run(WaveDevice& device) {
             snd_pcm_prepare(pcm);
             writing = 0;
             offset = 0;
+            dry = false;
             device.ServeCommand(lock);
             continue;
         }
         HeaderQueue& queue = device.Queued();
-        if (broken) {
-            // The device is gone; let every buffer come back so that nobody waits for it.
-            if (queue.Empty())
-                Wait(lock, -1, false);
-            else
-                device.CompleteFront(lock);
-            continue;
-        }
-
         bool waitForRoom = false;
         bool allHeard = false;
+        bool broken = false;  // ALSA could not recover: the device is gone
         if (writing < queue.Size()) {
             WaveHeader* header = queue.At(writing);
             const uint32_t total = header->BufferLength / frameBytes_ * frameBytes_;
@@ -123,14 +116,15 @@ void AlsaPlaybackDriver::Run(WaveDevice& device) {
             if (result == -EAGAIN) {
                 waitForRoom = true;
             } else if (result < 0) {
-                if (result == -EPIPE)
+                // A ring that drained because nothing was queued was counted when the next
+                // buffer came; only running out with this buffer at hand is the driver's own.
+                if (result == -EPIPE && !dry)
                     device.NoteUnderrun();
-                if (snd_pcm_recover(pcm, static_cast<int>(result), 1) < 0) {
+                if (snd_pcm_recover(pcm, static_cast<int>(result), 1) < 0)
                     broken = true;
-                    continue;
-                }
                 allHeard = true;  // the ring ran dry or was dropped
             } else {
+                dry = false;
                 offset += static_cast<uint32_t>(result) * frameBytes_;
                 written += static_cast<uint64_t>(result);
                 if (offset >= total) {
@@ -142,20 +136,33 @@ void AlsaPlaybackDriver::Run(WaveDevice& device) {
         }
 
         uint64_t heard = written;
-        if (writing > 0 && !allHeard) {
+        if (!broken && writing > 0 && !allHeard) {
             snd_pcm_sframes_t delay = 0;
             const int error = snd_pcm_delay(pcm, &delay);
             if (error == -EPIPE) {
-                device.NoteUnderrun();
+                // The ring drained: everything written was heard. With a buffer still waiting
+                // to be written, the driver was late.
+                if (writing < device.Queued().Size() && !dry)
+                    device.NoteUnderrun();
                 if (snd_pcm_recover(pcm, error, 1) < 0)
                     broken = true;
+            } else if (error < 0 && snd_pcm_recover(pcm, error, 1) < 0) {
+                broken = true;
             } else if (error == 0 && delay > 0) {
                 heard = written - std::min<uint64_t>(static_cast<uint64_t>(delay), written);
             }
         }
+        if (broken) {
+            device.FailAndIdle(lock);
+            break;
+        }
         while (writing > 0 && device.Queued().MarkAt(0) <= heard) {
             device.CompleteFront(lock);
             --writing;
+        }
+        if (writing == 0 && device.Queued().Empty() && written > 0 && !dry) {
+            dry = true;
+            device.NoteRanDry();
         }
         if (device.QuitRequested() || device.PendingCommand() != WaveDevice::Command::None)
             continue;
@@ -178,8 +185,9 @@ void AlsaPlaybackDriver::Run(WaveDevice& device) {
 void AlsaCaptureDriver::Run(WaveDevice& device) {
     snd_pcm_t* pcm = pcm_.Get();
     std::unique_lock<std::mutex> lock(device.Mutex());
+    // The PCM runs only from the moment a buffer is there to take its input: while armed (started
+    // with nothing queued) it stays stopped, so a take never begins with what arrived before.
     bool running = false;
-    bool broken = false;
     for (;;) {
         if (device.QuitRequested())
             break;
@@ -190,10 +198,17 @@ void AlsaCaptureDriver::Run(WaveDevice& device) {
             device.ServeCommand(lock);
             continue;
         }
-        if (!device.CaptureStarted() || broken) {
+        if (!device.CaptureStarted()) {
             if (running)
                 snd_pcm_drop(pcm);
             running = false;
+            Wait(lock, -1, false);
+            continue;
+        }
+        HeaderQueue& queue = device.Queued();
+        if (queue.Empty()) {
+            // Running: ALSA's ring holds the input until a buffer comes back (an overrun if
+            // that takes too long).
             Wait(lock, -1, false);
             continue;
         }
@@ -202,15 +217,10 @@ void AlsaCaptureDriver::Run(WaveDevice& device) {
             if (error == 0)
                 error = snd_pcm_start(pcm);
             if (error < 0) {
-                broken = true;
-                continue;
+                device.FailAndIdle(lock);
+                break;
             }
             running = true;
-        }
-        HeaderQueue& queue = device.Queued();
-        if (queue.Empty()) {
-            Wait(lock, -1, false);
-            continue;
         }
         WaveHeader* header = queue.At(0);
         const uint32_t space = (header->BufferLength - header->BytesRecorded) / frameBytes_;
@@ -228,9 +238,11 @@ void AlsaCaptureDriver::Run(WaveDevice& device) {
             Wait(lock, PeriodMs(), false);  // nothing came (the file plug-in's input ended)
         } else if (result < 0) {
             if (result == -EPIPE)
-                device.NoteUnderrun();  // the ring overflowed
-            if (snd_pcm_recover(pcm, static_cast<int>(result), 1) < 0)
-                broken = true;
+                device.NoteOverrun();  // the ring overflowed
+            if (snd_pcm_recover(pcm, static_cast<int>(result), 1) < 0) {
+                device.FailAndIdle(lock);
+                break;
+            }
             running = false;
         } else {
             header->BytesRecorded += static_cast<uint32_t>(result) * frameBytes_;

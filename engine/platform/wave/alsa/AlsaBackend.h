@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/AlsaDrivers.h"
-#include "platform/WaveBackend.h"
+#include "platform/wave/alsa/AlsaDrivers.h"
+#include "platform/wave/WaveBackend.h"
 
 namespace wave {
 

@@ -1,35 +1,16 @@
 #pragma once
 
-// Choosing the wave layer's backend, and the controls of the virtual cards that tests use.
-//
-// The layer picks its backend at its first call, from the environment (see
-// SelectBackendFromEnvironment), unless one of the Use* calls came first. Switching backend
-// leaves devices that are still open working on the backend they were opened on until they
-// are closed; the device numbers and the hooks below always refer to the current backend.
+// The controls of the virtual cards that tests use. Each call is ignored unless the virtual
+// backend is current (see BackendSelection.h) and the card exists.
 
 #include <cstdint>
 #include <string>
 
 #include "core/PalkExport.h"
-#include "platform/WaveApi.h"
+#include "platform/wave/BackendSelection.h"
+#include "platform/wave/WaveApi.h"
 
 namespace wave {
-
-// Switches to `count` fresh virtual cards, "Virtual card 0", "Virtual card 1", ...: nothing
-// open, nothing played or captured, real-time pacing, silent input, and every played byte
-// kept for TakePlayedBytes.
-void UseVirtualCards(unsigned count);
-// Switches to ALSA, re-reading ALSA's configuration (e.g. after HOME changed).
-void UseAlsa();
-// ZEMBLA_AUDIO=virtual: virtual cards (as many as ZEMBLA_VIRTUAL_CARDS says, default 2; they
-// do not keep what they play); ZEMBLA_AUDIO=alsa: ALSA; unset: ALSA if it offers at least one
-// playback device, otherwise virtual cards.
-PALKENG_API void SelectBackendFromEnvironment();
-// "ALSA" or "virtual".
-PALKENG_API const char* BackendName();
-
-// --- Virtual cards (each call is ignored unless the virtual backend is current and the card
-// exists) ---
 
 enum class Pacing {
     RealTime,     // a buffer of N frames at R frames per second takes N/R seconds
@@ -75,5 +56,17 @@ void SetVirtualCaptureSource(unsigned card, VirtualCaptureSource source);
 // Makes opening the card's wave-out and wave-in fail with `result` (NoError to allow again),
 // so that tests can provoke device errors.
 void SetVirtualOpenResult(unsigned card, Result result);
+
+// What goes wrong with the card's devices from now on (both directions).
+enum class VirtualFault {
+    None,
+    // Unplugged: every open device fails at once (its queued buffers come back marked failed,
+    // later writes are refused with NoDriver), and opening answers NoDriver.
+    Lost,
+    // Hangs: queued buffers are neither played nor filled until the fault is lifted; reset,
+    // stop and close still work.
+    Stalled,
+};
+void SetVirtualFault(unsigned card, VirtualFault fault);
 
 }  // namespace wave

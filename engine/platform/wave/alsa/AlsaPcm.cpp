@@ -1,6 +1,4 @@
-#include "platform/AlsaPcm.h"
-
-#include <unistd.h>
+#include "platform/wave/alsa/AlsaPcm.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -50,11 +48,6 @@ void AlsaPcm::Close() {
 AlsaHwParams::AlsaHwParams() {
     if (snd_pcm_hw_params_malloc(&params_) < 0)
         throw std::bad_alloc();
-}
-
-FileDescriptor::~FileDescriptor() {
-    if (fd_ >= 0)
-        ::close(fd_);
 }
 
 Result ResultFromAlsa(int error, bool configuring) {

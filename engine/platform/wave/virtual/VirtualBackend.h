@@ -2,9 +2,11 @@
 
 // In-process sound cards: the wave layer's backend for machines without sound hardware and
 // for tests. A card plays each queued buffer at the real-time rate of its format (or at once
-// when free-running) and keeps what it played; its input fills queued buffers from a source
-// at the same pace. The input never drops anything: a buffer queued late is filled at once
-// with what the card captured meanwhile.
+// when free-running) and keeps what it played. Its input runs from a source in real time
+// while capture is started: what arrives while no buffer is queued is dropped, and a buffer
+// that comes back late gets what the card held meanwhile, up to CaptureRingMs of it (beyond
+// that the input is lost: an overrun). Free-running input has no clock: buffers are filled as
+// soon as they are queued and nothing is ever dropped.
 
 #include <atomic>
 #include <memory>
@@ -12,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/VirtualCards.h"
-#include "platform/WaveBackend.h"
+#include "platform/wave/WaveBackend.h"
+#include "platform/wave/virtual/VirtualCards.h"
 
 namespace wave {
 
@@ -31,6 +33,12 @@ class VirtualCard {
     void Release(Direction direction);
     void SetOpenResult(Result result);
 
+    // The card's open devices, so that a fault reaches them at once (driver threads).
+    void Attach(WaveDevice* device);
+    void Detach(WaveDevice* device);
+    void SetFault(VirtualFault fault);
+    VirtualFault Fault() const { return fault_.load(); }
+
     // Played bytes (driver thread appends, tests take).
     void AppendPlayed(const char* data, size_t bytes);
     std::string TakePlayed();
@@ -41,14 +49,18 @@ class VirtualCard {
     void SetSource(VirtualCaptureSource source);
     // Fills `frames` frames of `format` at dst from the source (driver thread).
     void FillCaptured(char* dst, uint32_t frames, const WaveFormat& format);
+    // Moves the source on by `frames` frames that nobody took (driver thread).
+    void SkipCaptured(uint64_t frames, const WaveFormat& format);
 
   private:
     const std::string name_;
+    std::atomic<VirtualFault> fault_{VirtualFault::None};
 
     std::mutex lock_;  // guards everything below
     Result openResult_ = NoError;
     bool outOpen_ = false;
     bool inOpen_ = false;
+    std::vector<WaveDevice*> devices_;
     bool keepPlayed_;
     std::string played_;
     VirtualCaptureSource source_;

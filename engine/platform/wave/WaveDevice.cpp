@@ -1,4 +1,4 @@
-#include "platform/WaveDevice.h"
+#include "platform/wave/WaveDevice.h"
 
 #include <algorithm>
 
@@ -14,12 +14,12 @@ void HeaderQueue::Reserve(size_t capacity) {
     head_ = 0;
 }
 
-bool HeaderQueue::Push(WaveHeader* header) {
+bool HeaderQueue::Push(WaveHeader* header, uint64_t mark) {
     if (size_ == entries_.size())
         return false;
     Entry& entry = entries_[Slot(size_)];
     entry.header = header;
-    entry.mark = 0;
+    entry.mark = mark;
     ++size_;
     return true;
 }
@@ -52,12 +52,29 @@ WaveDevice::~WaveDevice() {
 void WaveDevice::Attach(std::unique_ptr<DeviceDriver> driver) {
     driver_ = std::move(driver);
     thread_ = std::thread([this] { driver_->Run(*this); });
+    // Read by callers on any thread (thread_ itself is joined by Close): callers only get the
+    // handle once Attach has returned.
+    driverThread_ = thread_.get_id();
 }
 
 void WaveDevice::Notify() {
     changed_.notify_all();
     if (driver_)
         driver_->Wake();
+}
+
+void WaveDevice::Wake() {
+    // Taking the lock first: a driver that has just looked and is about to wait cannot miss
+    // the wake-up.
+    { std::lock_guard<std::mutex> guard(lock_); }
+    Notify();
+}
+
+DeviceState WaveDevice::State() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (quit_)
+        return DeviceState::Invalid;
+    return failed_ ? DeviceState::Failed : DeviceState::Working;
 }
 
 Result WaveDevice::Prepare(WaveHeader* header) {
@@ -98,23 +115,31 @@ Result WaveDevice::Queue(WaveHeader* header) {
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (quit_)
-            return InvalidHandle;  // a callback racing the device's close
+            return InvalidHandle;  // a call racing the device's close
+        if (failed_)
+            return NoDriver;
         if (!(header->Flags & HeaderPrepared))
             return Unprepared;
         if (header->Flags & HeaderInQueue)
             return StillPlaying;
-        if (!queue_.Push(header)) {
+        const auto now = static_cast<uint64_t>(Clock::now().time_since_epoch().count());
+        if (!queue_.Push(header, now)) {
             // Only when a header prepared on another device is queued here.
             try {
                 queue_.Reserve(queue_.Size() + 1);
             } catch (const std::bad_alloc&) {
                 return NoMemory;
             }
-            queue_.Push(header);
+            queue_.Push(header, now);
         }
         if (direction_ == Direction::Capture)
             header->BytesRecorded = 0;
-        header->Flags = (header->Flags & ~HeaderDone) | HeaderInQueue;
+        header->Flags = (header->Flags & ~(HeaderDone | HeaderFailed)) | HeaderInQueue;
+        if (dry_) {
+            // The device had played everything and the run went on: there was a gap.
+            dry_ = false;
+            underruns_.fetch_add(1, std::memory_order_relaxed);
+        }
     }
     Notify();
     return NoError;
@@ -123,7 +148,15 @@ Result WaveDevice::Queue(WaveHeader* header) {
 Result WaveDevice::StartCapture() {
     {
         std::lock_guard<std::mutex> guard(lock_);
-        captureStarted_ = true;
+        if (quit_)
+            return InvalidHandle;
+        if (failed_)
+            return NoDriver;
+        if (!captureStarted_) {
+            captureStarted_ = true;
+            captureStartedAt_ = Clock::now();
+            ++captureStarts_;
+        }
     }
     Notify();
     return NoError;
@@ -140,13 +173,14 @@ Result WaveDevice::Reset() {
 Result WaveDevice::RunCommand(Command command) {
     // The driver thread serves commands; asked from inside a callback it would wait for
     // itself.
-    if (std::this_thread::get_id() == thread_.get_id())
+    if (std::this_thread::get_id() == driverThread_)
         return HandleBusy;
     std::lock_guard<std::mutex> one(commandLock_);
     std::unique_lock<std::mutex> lock(lock_);
     if (quit_)
         return InvalidHandle;  // closed meanwhile on another thread
     captureStarted_ = false;
+    dry_ = false;
     command_ = command;
     const uint64_t ticket = ++commandsIssued_;
     lock.unlock();
@@ -180,16 +214,37 @@ void WaveDevice::CompleteFront(std::unique_lock<std::mutex>& lock) {
         peak_.store(PeakOf(header->Data, header->BytesRecorded, format_),
                     std::memory_order_relaxed);
     header->Flags = (header->Flags & ~HeaderInQueue) | HeaderDone;
+    if (failed_)
+        header->Flags |= HeaderFailed;
     lock.unlock();
     Deliver(header);
     lock.lock();
 }
 
+void WaveDevice::FailAndIdle(std::unique_lock<std::mutex>& lock) {
+    failed_ = true;
+    captureStarted_ = false;
+    // Everything queued now comes back; nothing new can be queued.
+    while (!queue_.Empty())
+        CompleteFront(lock);
+    for (;;) {
+        if (quit_)
+            return;
+        if (command_ != Command::None) {
+            ServeCommand(lock);
+            continue;
+        }
+        changed_.wait(lock);
+    }
+}
+
 Result WaveDevice::Close() {
-    if (std::this_thread::get_id() == thread_.get_id())
+    if (std::this_thread::get_id() == driverThread_)
         return HandleBusy;
     {
         std::lock_guard<std::mutex> guard(lock_);
+        if (quit_)
+            return InvalidHandle;  // another thread is closing it
         if (!queue_.Empty())
             return StillPlaying;
         if (command_ != Command::None)
