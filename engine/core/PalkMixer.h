@@ -109,7 +109,6 @@ class PALKENG_API PalkMixer {
     static bool IsUsableBufferSize(uint32_t frames);
 
   private:
-
     std::mutex engineLock_;
     std::atomic<bool> recording{false};
     int8_t bufferCount_ = 4;

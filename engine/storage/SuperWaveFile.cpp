@@ -6,8 +6,8 @@
 #include <new>
 
 #include "core/EngineStatics.h"
-#include "core/Log.h"
 #include "core/ErrorQueue.h"
+#include "core/Log.h"
 #include "core/OrvellError.h"
 #include "platform/os/PageBuffer.h"
 #include "platform/wave/WaveApi.h"

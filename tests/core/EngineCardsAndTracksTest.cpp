@@ -5,6 +5,7 @@
 
 #include "core/EngineStatics.h"
 #include "core/PalkMixer.h"
+#include "platform/os/PageBuffer.h"
 #include "soundcard/SoundCard.h"
 #include "soundcard/WaveBuff.h"
 #include "support/EngineFixture.h"
@@ -67,6 +68,12 @@ TEST_F(EngineCards, SetBufferInfoReachesEveryCardEveryTrackAndTheMixingBuffer) {
     EXPECT_EQ(size, 8192);
     EXPECT_EQ(cache, 1024);  // what the first track reports
     EXPECT_EQ(Mixer->AddChannel()->GetCacheSize(), 5120);
+
+    // No buffers, or buffers of less than 1024 frames, could never play: kept as they were.
+    Mixer->SetBufferInfo(0, 1000, 5000);
+    Mixer->GetBufferInfo(count, size, cache);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(size, 8192);
 }
 
 TEST_F(EngineTracks, ChannelsAreNumberedInOrderAndReleasedByTerminate) {
@@ -88,6 +95,19 @@ TEST_F(EngineTracks, ChannelsAreNumberedInOrderAndReleasedByTerminate) {
     EXPECT_EQ(Channel::Antal, 0);
     EXPECT_EQ(Channel::Data, nullptr);
     EXPECT_EQ(Mixer->GetChannel(static_cast<char>(0)), nullptr);
+
+    // A track whose file cannot be made (no memory for its cache) leaves nothing behind.
+    CacheSize = 204800;
+    PageBuffer::LimitAllocationsForTests(1024);
+    try {
+        Channel failed;
+        ADD_FAILURE() << "expected an error";
+    } catch (const DisplayedError& error) {
+        EXPECT_EQ(error.Message, "Out of memory for wavefiles!");
+    }
+    PageBuffer::LimitAllocationsForTests(0);
+    EXPECT_EQ(Channel::Antal, 0);
+    EXPECT_EQ(Channel::Data, nullptr);
 }
 
 TEST_F(EngineTracks, PositionsConvertWithWholeFramesPerMillisecond) {

@@ -11,6 +11,7 @@
 #include "support/EngineFixture.h"
 #include "support/RecordingUserInterface.h"
 #include "support/TempDir.h"
+#include "tracks/TrackTestSupport.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -101,6 +102,30 @@ TEST_F(EngineSettings, StoredBufferSizeIsTakenUnroundedButSetBufferInfoRounds) {
     EXPECT_EQ(BufferSize, 3000u);
     Mixer->SetBufferInfo(4, 3000, 0);
     EXPECT_EQ(BufferSize, 2048u);
+
+    // A size whose card buffers would hold under 1024 bytes could never play.
+    WriteSettings("BuffSize=dword:200\n");
+    Mixer->ReadSettings();
+    EXPECT_EQ(BufferSize, 2048u);
+    EXPECT_THAT(LogLines(), ::testing::Contains("Ignoring setting BuffSize = 200: out of range"));
+}
+
+// Every path that changes the buffer size makes the mixing block, the scratch block and the
+// cards' buffers fit it, also for tracks and cards that existed before.
+TEST_F(EngineSettings, ReadingALargerBufferSizeGrowsWhatTheTracksAndCardsMixInto) {
+    WriteSettings("Soundcards=string:\"0\"\n");
+    Mixer->ReadSettings();
+    Channel* first = Mixer->AddChannel();
+    WriteTrackAudio(first, "channel0_", true, true, 0, ConstantStereo16(100, -100, 3 * 8192));
+    WriteSettings("BuffSize=dword:8192\nSoundcards=string:\"0\"\n");
+    Mixer->ReadSettings();
+    Mixer->AddChannel();
+    SoundCard* card = Mixer->GetSoundcard(0);
+    EXPECT_EQ(card->OutputBuffer(0).Length(), 8192u * 4);
+    MixPos = 0;
+    FirstBuffer = true;
+    const std::vector<int16_t> mixed = MixPass({card}, 2)[0];  // AddressSanitizer checks bounds
+    EXPECT_EQ(mixed[2 * 8192 - 1], -100);
 }
 
 TEST_F(EngineSettings, TheCardListOpensEachDeviceAndAMissingOneStopsTheList) {

@@ -3,7 +3,9 @@
 // lands in a file; what it captures comes from a file. And how the backend is chosen.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 
 #include "WaveTestSupport.h"
@@ -11,21 +13,17 @@
 #include "support/EngineFixture.h"
 #include "support/TempDir.h"
 
+using namespace std::chrono_literals;
+
 namespace {
 
-class AlsaFilePlugin : public WaveDeviceTest {
+// ALSA reads the configuration this test writes into a temporary HOME; the device numbers are
+// those of the PCMs it declares (with hints), in order.
+class AlsaCards : public WaveDeviceTest {
   protected:
-    void SetUp() override {
+    void UseConfiguration(const std::string& asoundrc) {
         setenv("HOME", home.Path().c_str(), 1);
-        WriteWholeFile(inFile, "");
-        const std::string files = "file \"" + outFile + "\" infile \"" + inFile + "\"\n";
-        WriteWholeFile(home / ".asoundrc",
-                       "pcm.zembla_file { type file slave.pcm \"null\" format \"raw\" " + files +
-                           "  hint { show on description \"Zembla file card\nsecond line\" } }\n"
-                           "pcm.zembla_playback_only { type asym playback.pcm \"zembla_file\"\n"
-                           "  hint { show on description \"Zembla playback only\" } }\n"
-                           "pcm.zembla_missing { type hw card 57\n"
-                           "  hint { show on description \"Zembla missing card\" } }\n");
+        WriteWholeFile(home / ".asoundrc", asoundrc);
         wave::UseAlsa();
         ASSERT_STREQ(wave::BackendName(), "ALSA");
         for (uint32_t id = 0; id < wave::WaveOutGetNumDevs(); ++id) {
@@ -33,8 +31,6 @@ class AlsaFilePlugin : public WaveDeviceTest {
             ASSERT_EQ(wave::WaveOutGetDevCaps(id, caps), wave::NoError);
             names.push_back(caps.ProductName);
         }
-        card = CardNamed("Zembla file card");
-        ASSERT_LT(card, names.size()) << "the file PCM is enumerated";
     }
     void TearDown() override {
         WaveDeviceTest::TearDown();
@@ -49,9 +45,26 @@ class AlsaFilePlugin : public WaveDeviceTest {
     }
 
     TempDir home{"zembla-alsa"};
+    std::vector<std::string> names;
+};
+
+class AlsaFilePlugin : public AlsaCards {
+  protected:
+    void SetUp() override {
+        WriteWholeFile(inFile, "");
+        const std::string files = "file \"" + outFile + "\" infile \"" + inFile + "\"\n";
+        UseConfiguration("pcm.zembla_file { type file slave.pcm \"null\" format \"raw\" " + files +
+                         "  hint { show on description \"Zembla file card\nsecond line\" } }\n"
+                         "pcm.zembla_playback_only { type asym playback.pcm \"zembla_file\"\n"
+                         "  hint { show on description \"Zembla playback only\" } }\n"
+                         "pcm.zembla_missing { type hw card 57\n"
+                         "  hint { show on description \"Zembla missing card\" } }\n");
+        card = CardNamed("Zembla file card");
+        ASSERT_LT(card, names.size()) << "the file PCM is enumerated";
+    }
+
     const std::string outFile = home / "played.raw";
     const std::string inFile = home / "captured.raw";
-    std::vector<std::string> names;
     uint32_t card = 0;
 };
 
@@ -142,6 +155,93 @@ TEST_F(AlsaFilePlugin, ZemblaAudioNamesTheBackendAndWithoutItVirtualCardsStandIn
     EXPECT_EQ(caps.ProductName, "Virtual card 2");
     EXPECT_EQ(caps.Channels, 2);
     EXPECT_EQ(caps.Formats, 0xFFFFFu) << "every rate, size and channel count";
+}
+
+}  // namespace
+
+namespace {
+
+// A card that runs in real time (the clocked test PCM): what it captures carries frame
+// numbers counted from the moment it was opened; it can be unplugged and stalled by creating
+// files.
+class AlsaClockedCard : public AlsaCards {
+  protected:
+    static constexpr uint32_t Rate = 44100;
+    void SetUp() override {
+        UseConfiguration("pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
+                         "\" }\n"
+                         "pcm.zembla_clocked { type zembla_clocked unplug_when \"" +
+                         unplug + "\"\n  hint { show on description \"Zembla clocked card\" } }\n");
+        card = CardNamed("Zembla clocked card");
+        ASSERT_LT(card, names.size());
+    }
+    static uint64_t FramesIn(std::chrono::steady_clock::duration elapsed) {
+        return static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * Rate);
+    }
+
+    const std::string unplug = home / "unplugged";
+    uint32_t card = 0;
+};
+
+TEST_F(AlsaClockedCard, ATakeStartsWithTheInputThatArrivedWhenTheFirstBufferWasQueued) {
+    ASSERT_EQ(OpenIn(card, PcmFormat(Rate, 2, 16)), wave::NoError);
+    const auto opened = std::chrono::steady_clock::now();
+    ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
+    std::this_thread::sleep_for(300ms);  // armed: nothing can take the input yet
+    buffers = MakeBuffers(4, 2048 * 4);
+    const auto queued = std::chrono::steady_clock::now();
+    QueueAll(in, buffers);
+    ASSERT_TRUE(returned.WaitFor(4));
+
+    const std::string take = Recorded(buffers);
+    ASSERT_EQ(take.size(), 4u * 2048 * 4);
+    EXPECT_GE(FrameNumber(take.data(), 0) + 1, FramesIn(queued - opened))
+        << "no input from before the first buffer was queued";
+    EXPECT_TRUE(NumberedOneAfterAnother(take));
+    EXPECT_GE(FramesIn(returned.LastReturnTime() - queued), 4u * 2048 - 2);
+    EXPECT_EQ(wave::WaveInGetOverruns(in), 0u);
+
+    // Back later than ALSA's ring can hold: an overrun, counted.
+    std::this_thread::sleep_for(wave::CaptureRingMs * 1ms + 500ms);
+    ASSERT_EQ(wave::WaveInAddBuffer(in, &buffers[0]->header), wave::NoError);
+    ASSERT_TRUE(returned.WaitFor(5));
+    EXPECT_EQ(wave::WaveInGetOverruns(in), 1u);
+    EXPECT_GT(FrameNumber(buffers[0]->data.data(), 0), FrameNumber(take.data(), 4 * 2048 - 1) + 1);
+}
+
+TEST_F(AlsaClockedCard, OnlyABufferWrittenAfterTheCardRanDryCountsAsAnUnderrun) {
+    ASSERT_EQ(OpenOut(card, PcmFormat(8000, 1, 16)), wave::NoError);
+    buffers = MakeBuffers(3, 1600);  // 100 ms each
+    QueueOne(out, *buffers[0]);
+    QueueOne(out, *buffers[1]);
+    ASSERT_TRUE(returned.WaitFor(2));
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 0u) << "playing everything is no under-run";
+    QueueOne(out, *buffers[2]);
+    ASSERT_TRUE(returned.WaitFor(3));
+    ASSERT_EQ(wave::WaveOutReset(out), wave::NoError);
+    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 1u);
+}
+
+TEST_F(AlsaClockedCard, AnUnpluggedCardReturnsEveryBufferFailedAndRefusesMore) {
+    ASSERT_EQ(OpenOut(card, PcmFormat(Rate, 2, 16)), wave::NoError);
+    Buffers captured = MakeBuffers(2, Rate * 4);  // a second each
+    ASSERT_EQ(OpenIn(card, PcmFormat(Rate, 2, 16)), wave::NoError);
+    QueueAll(in, captured);
+    ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
+    buffers = MakeBuffers(3, Rate * 4);
+    QueueAll(out, buffers);
+    std::this_thread::sleep_for(100ms);
+    WriteWholeFile(unplug, "");
+    ASSERT_TRUE(returned.WaitFor(5));
+    for (const Returned& seen : returned.All())
+        EXPECT_TRUE(seen.flags & wave::HeaderFailed);
+    EXPECT_EQ(wave::WaveOutGetState(out), wave::DeviceState::Failed);
+    EXPECT_EQ(wave::WaveInGetState(in), wave::DeviceState::Failed);
+    EXPECT_EQ(wave::WaveOutWrite(out, &buffers[0]->header), wave::NoDriver);
+    EXPECT_EQ(wave::WaveInAddBuffer(in, &captured[0]->header), wave::NoDriver);
+    for (auto& buffer : captured)
+        EXPECT_EQ(wave::WaveInUnprepareHeader(in, &buffer->header), wave::NoError);
 }
 
 }  // namespace

@@ -20,6 +20,30 @@ std::string PatternBytes(size_t count, uint32_t seed) {
     return bytes;
 }
 
+std::string NumberedFrames(uint32_t first, size_t count) {
+    std::string bytes(count * 4, '\0');
+    for (size_t i = 0; i < count; ++i) {
+        const auto number = static_cast<uint32_t>(first + i);
+        for (int b = 0; b < 4; ++b)
+            bytes[4 * i + b] = static_cast<char>(number >> (8 * b));
+    }
+    return bytes;
+}
+
+uint32_t FrameNumber(const char* bytes, size_t index) {
+    uint32_t number = 0;
+    for (int b = 3; b >= 0; --b)
+        number = number << 8 | static_cast<uint8_t>(bytes[4 * index + b]);
+    return number;
+}
+
+bool NumberedOneAfterAnother(const std::string& bytes) {
+    for (size_t i = 1; i < bytes.size() / 4; ++i)
+        if (FrameNumber(bytes.data(), i) != FrameNumber(bytes.data(), i - 1) + 1)
+            return false;
+    return true;
+}
+
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
     if (actual == expected)
         return ::testing::AssertionSuccess();
@@ -57,18 +81,24 @@ std::string Recorded(const Buffers& buffers) {
     return bytes;
 }
 
+void QueueOne(wave::WaveOut* device, TestBuffer& buffer) {
+    EXPECT_EQ(wave::WaveOutPrepareHeader(device, &buffer.header), wave::NoError);
+    EXPECT_EQ(wave::WaveOutWrite(device, &buffer.header), wave::NoError);
+}
+
+void QueueOne(wave::WaveIn* device, TestBuffer& buffer) {
+    EXPECT_EQ(wave::WaveInPrepareHeader(device, &buffer.header), wave::NoError);
+    EXPECT_EQ(wave::WaveInAddBuffer(device, &buffer.header), wave::NoError);
+}
+
 void QueueAll(wave::WaveOut* device, const Buffers& buffers) {
-    for (const auto& buffer : buffers) {
-        EXPECT_EQ(wave::WaveOutPrepareHeader(device, &buffer->header), wave::NoError);
-        EXPECT_EQ(wave::WaveOutWrite(device, &buffer->header), wave::NoError);
-    }
+    for (const auto& buffer : buffers)
+        QueueOne(device, *buffer);
 }
 
 void QueueAll(wave::WaveIn* device, const Buffers& buffers) {
-    for (const auto& buffer : buffers) {
-        EXPECT_EQ(wave::WaveInPrepareHeader(device, &buffer->header), wave::NoError);
-        EXPECT_EQ(wave::WaveInAddBuffer(device, &buffer->header), wave::NoError);
-    }
+    for (const auto& buffer : buffers)
+        QueueOne(device, *buffer);
 }
 
 void ReturnedBuffers::OutCallback(wave::WaveOut*, uint32_t message, void* self,
@@ -99,12 +129,23 @@ void ReturnedBuffers::Note(uint32_t message, wave::WaveHeader* header) {
         action(header);
     std::lock_guard<std::mutex> guard(lock_);
     returned_.push_back(seen);
+    last_ = std::chrono::steady_clock::now();
     changed_.notify_all();
 }
 
 bool ReturnedBuffers::WaitFor(size_t count) {
     std::unique_lock<std::mutex> lock(lock_);
     return changed_.wait_for(lock, 20s, [&] { return returned_.size() >= count; });
+}
+
+size_t ReturnedBuffers::Count() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return returned_.size();
+}
+
+std::chrono::steady_clock::time_point ReturnedBuffers::LastReturnTime() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return last_;
 }
 
 std::vector<Returned> ReturnedBuffers::All() {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -14,10 +15,19 @@
 #include <vector>
 
 #include "platform/wave/WaveApi.h"
+#include "platform/wave/WaveBackend.h"
+#include "platform/wave/WaveFormat.h"
 
 WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);
 // Deterministic, non-repeating bytes (so misplaced or repeated blocks show up).
 std::string PatternBytes(size_t count, uint32_t seed);
+// 16-bit stereo frames that carry their own numbers (each frame's four bytes are its number,
+// little-endian), first, first + 1, ... The clocked ALSA test card captures frames like these.
+std::string NumberedFrames(uint32_t first, size_t count);
+// The number frame `index` of such bytes carries.
+uint32_t FrameNumber(const char* bytes, size_t index);
+// Whether the frames of bytes are numbered one after the other.
+bool NumberedOneAfterAnother(const std::string& bytes);
 // Byte strings compared by size and first differing offset (instead of printing both).
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 
@@ -32,7 +42,9 @@ using Buffers = std::vector<std::unique_ptr<TestBuffer>>;
 Buffers MakeBuffers(size_t count, size_t bytes);
 std::string Joined(const Buffers& buffers);    // all their bytes
 std::string Recorded(const Buffers& buffers);  // the first BytesRecorded of each
-// Prepares and writes (adds) each buffer.
+// Prepares and writes (adds) one buffer, or each of them.
+void QueueOne(wave::WaveOut* device, TestBuffer& buffer);
+void QueueOne(wave::WaveIn* device, TestBuffer& buffer);
 void QueueAll(wave::WaveOut* device, const Buffers& buffers);
 void QueueAll(wave::WaveIn* device, const Buffers& buffers);
 
@@ -51,7 +63,10 @@ class ReturnedBuffers {
     // Runs inside the callback before the return is counted (e.g. to unprepare the header).
     void OnReturn(std::function<void(wave::WaveHeader*)> action);
     bool WaitFor(size_t count);  // whether that many came back within 20 s
+    size_t Count();
     std::vector<Returned> All();
+    // When the last header came back.
+    std::chrono::steady_clock::time_point LastReturnTime();
 
   private:
     void Note(uint32_t message, wave::WaveHeader* header);
@@ -59,6 +74,7 @@ class ReturnedBuffers {
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<Returned> returned_;
+    std::chrono::steady_clock::time_point last_;
     std::function<void(wave::WaveHeader*)> action_;
 };
 

@@ -1,7 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <list>
+#include <thread>
 
 #include "core/PalkMixer.h"
 #include "platform/wave/virtual/VirtualCards.h"
@@ -78,4 +80,44 @@ TEST_F(DeviceErrors, AllSoundCardsAreListedByDeviceNumber) {
     names.clear();
     GetAllSoundCards(names);
     EXPECT_TRUE(names.empty());
+}
+
+using SoundCardPlayback = EngineTest;
+
+TEST_F(SoundCardPlayback, AWaitForAFreeBufferEndsWhenTheDeviceFailsOrTheEngineStops) {
+    Mixer->ReadSettings();
+    SoundCard card(SoundCard::Antal);
+    card.Init(1);
+    card.Init(1);  // a second Init keeps the recorder thread and its events
+    card.CreateBuffers(2, 2048);
+    ASSERT_TRUE(card.InitPlayback(44100));
+    Mixer->playing = true;
+    // Both buffers taken: the next call has to wait for the device.
+    ASSERT_TRUE(card.NextOutBuffer());
+    ASSERT_TRUE(card.NextOutBuffer());
+    std::thread unplug([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        wave::SetVirtualFault(1, wave::VirtualFault::Lost);
+    });
+    EXPECT_FALSE(card.NextOutBuffer());
+    unplug.join();
+    EXPECT_TRUE(card.PlaybackFailed());
+    card.StopPlayback();  // a failed device still closes
+
+    wave::SetVirtualFault(1, wave::VirtualFault::None);
+    ASSERT_TRUE(card.InitPlayback(44100));
+    EXPECT_FALSE(card.PlaybackFailed());
+    ASSERT_TRUE(card.NextOutBuffer());
+    ASSERT_TRUE(card.NextOutBuffer());
+    std::thread stop([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        Mixer->playing = false;
+    });
+    EXPECT_FALSE(card.NextOutBuffer());
+    stop.join();
+    card.StopPlayback();
+
+    // A buffer whose write is refused reports the wave result as a plain unsigned int.
+    Outbuff buffer(1024);
+    EXPECT_THROW(buffer.Write(), unsigned int);
 }

@@ -64,8 +64,8 @@ bool ReplaceFileAtomically(const std::string& path, const void* data, size_t siz
     // A leftover of an earlier crash is stale; never write through whatever sits there.
     ::unlink(temporary.c_str());
     {
-        FileDescriptor file(::open(temporary.c_str(),
-                                   O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        FileDescriptor file(
+            ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
         if (!file.Valid())
             return false;
         const bool ok = WriteAll(file.Get(), data, size) && ::fsync(file.Get()) == 0;

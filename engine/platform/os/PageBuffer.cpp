@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -22,10 +23,20 @@ PageBuffer& PageBuffer::operator=(PageBuffer&& other) noexcept {
     return *this;
 }
 
+namespace {
+std::atomic<size_t> allocationLimit{0};
+}
+
+void PageBuffer::LimitAllocationsForTests(size_t bytes) {
+    allocationLimit.store(bytes);
+}
+
 bool PageBuffer::Allocate(size_t size) {
     Free();
     if (size == 0)
         return true;
+    if (const size_t limit = allocationLimit.load(std::memory_order_relaxed); limit && size > limit)
+        return false;
     void* block = nullptr;
     if (posix_memalign(&block, PageSize(), size) != 0)
         return false;

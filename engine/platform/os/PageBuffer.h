@@ -25,6 +25,10 @@ class PageBuffer {
 
     static size_t PageSize();
 
+    // Makes every allocation of more than bytes fail (0: no limit), so that tests can reach
+    // the paths that handle running out of memory.
+    static void LimitAllocationsForTests(size_t bytes);
+
   private:
     uint8_t* data_ = nullptr;
     size_t size_ = 0;

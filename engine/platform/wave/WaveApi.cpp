@@ -58,7 +58,8 @@ class DeviceRegistry {
     void Unpin(uintptr_t handle) {
         std::lock_guard<std::mutex> guard(lock_);
         Slot& slot = slots_[handle % Slots];
-        if (--slot.pins == 0 && slot.retiring)
+        // The closing call keeps its own pin while it waits for the others.
+        if (--slot.pins == 1 && slot.retiring)
             Unpinned().notify_all();
     }
 
@@ -99,8 +100,7 @@ constinit DeviceRegistry registry;
 class Pinned {
   public:
     Pinned(const void* handle, Direction direction)
-        : handle_(reinterpret_cast<uintptr_t>(handle)),
-          device_(registry.Pin(handle_, direction)) {}
+        : handle_(reinterpret_cast<uintptr_t>(handle)), device_(registry.Pin(handle_, direction)) {}
     ~Pinned() {
         if (device_)
             registry.Unpin(handle_);

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/wave/alsa/AlsaDrivers.h"
 #include "platform/wave/WaveBackend.h"
+#include "platform/wave/alsa/AlsaDrivers.h"
 
 namespace wave {
 

@@ -138,7 +138,10 @@ void AlsaPlaybackDriver::Run(WaveDevice& device) {
         uint64_t heard = written;
         if (!broken && writing > 0 && !allHeard) {
             snd_pcm_sframes_t delay = 0;
-            const int error = snd_pcm_delay(pcm, &delay);
+            int error = snd_pcm_delay(pcm, &delay);
+            // Some plug-ins report the last delay instead of an error once the ring ran out.
+            if (error == 0 && snd_pcm_state(pcm) == SND_PCM_STATE_XRUN)
+                error = -EPIPE;
             if (error == -EPIPE) {
                 // The ring drained: everything written was heard. With a buffer still waiting
                 // to be written, the driver was late.
