@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/os/Files.h"
 #include "storage/SegmentedFile.h"
 #include "storage/StorageError.h"
 

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "core/Log.h"
+#include "platform/os/Files.h"
 #include "platform/os/PageBuffer.h"
 #include "storage/SegmentReader.h"
 #include "storage/SegmentWalk.h"

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/os/Files.h"
-
 // How a track's files are opened (the stream's CreateFlags).
 enum StorageFlags : uint32_t {
     FileSequentialScan = 0x1,  // posix_fadvise(SEQUENTIAL)

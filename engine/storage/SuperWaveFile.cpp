@@ -9,6 +9,7 @@
 #include "core/ErrorQueue.h"
 #include "core/Log.h"
 #include "core/OrvellError.h"
+#include "platform/os/Files.h"
 #include "platform/os/PageBuffer.h"
 #include "platform/wave/WaveApi.h"
 #include "storage/PeakBuilder.h"

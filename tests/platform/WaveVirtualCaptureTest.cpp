@@ -153,20 +153,4 @@ TEST_F(VirtualCaptureTiming, InputIsHeldForABufferThatComesBackLateAndLostBeyond
     EXPECT_EQ(wave::WaveInGetOverruns(in), 1u);
 }
 
-TEST_F(VirtualCapture, ALostCardReturnsWhatItCapturedMarkedFailedAndRefusesMore) {
-    wave::SetVirtualCaptureSource(0, VirtualCaptureSource::TestSignal());
-    ASSERT_EQ(OpenIn(0, PcmFormat(8000, 1, 16)), wave::NoError);
-    buffers = MakeBuffers(2, 16000);  // a second each
-    QueueAll(in, buffers);
-    ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
-    std::this_thread::sleep_for(50ms);
-    wave::SetVirtualFault(0, wave::VirtualFault::Lost);
-    ASSERT_TRUE(returned.WaitFor(2));
-    for (const Returned& seen : returned.All())
-        EXPECT_EQ(seen.flags, wave::HeaderDone | wave::HeaderPrepared | wave::HeaderFailed);
-    EXPECT_EQ(wave::WaveInGetState(in), wave::DeviceState::Failed);
-    EXPECT_EQ(wave::WaveInAddBuffer(in, &buffers[0]->header), wave::NoDriver);
-    EXPECT_EQ(wave::WaveInStart(in), wave::NoDriver);
-}
-
 }  // namespace
