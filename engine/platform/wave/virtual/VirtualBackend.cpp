@@ -127,19 +127,23 @@ class VirtualCaptureDriver final : public DeviceDriver {
                 return;
             const bool realTime = card_->pacing.load() == Pacing::RealTime;
             HeaderQueue& queue = device.Queued();
-            if (device.PendingCommand() != WaveDevice::Command::None) {
-                // What arrived so far goes into the buffer being filled before it comes back.
+            // What arrived so far goes into the buffer being filled before it comes back.
+            auto takeWhatArrived = [&] {
                 if (capturing && realTime && !armed && !queue.Empty()) {
                     const uint64_t elapsed = Elapsed(start, rate);
                     if (elapsed > consumed)
                         consumed += Fill(*queue.At(0), elapsed - consumed, format);
                 }
+            };
+            if (device.PendingCommand() != WaveDevice::Command::None) {
+                takeWhatArrived();
                 capturing = false;
                 device.ServeCommand(lock);
                 continue;
             }
             const VirtualFault fault = card_->Fault();
             if (fault == VirtualFault::Lost) {
+                takeWhatArrived();  // what was recorded is kept
                 device.FailAndIdle(lock);
                 return;
             }
