@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -77,14 +79,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     SegmentedFile stream;
     Load(stream);
     // Edits on what was loaded, steered by the input's first bytes.
-    uint32_t a = size > 0 ? data[0] : 0;
-    uint32_t b = size > 1 ? data[1] : 0;
-    int64_t at = (a * 7919) % (stream.GetTotalBytes() + 300);
-    std::vector<uint8_t> bytes(1 + b * 3, static_cast<uint8_t>(a));
+    // Offsets are worked out in 64 bits: a loaded stream may end just below 2 GiB, and a write
+    // or a range reaching past that is part of what is tried here.
+    const int64_t a = size > 0 ? data[0] : 0;
+    const int64_t b = size > 1 ? data[1] : 0;
+    const int64_t at = (a * 7919) % (int64_t{stream.GetTotalBytes()} + 300);
+    std::vector<uint8_t> bytes(static_cast<size_t>(1 + b * 3), static_cast<uint8_t>(a));
     stream.WriteAt(at, bytes.data(), bytes.size());
     CheckStream(stream);
     try {
-        stream.ClearRange(static_cast<int32_t>(at / 2), static_cast<int32_t>(at + b));
+        // ClearRange takes 32-bit offsets: an end past the largest one is held at it.
+        stream.ClearRange(static_cast<int32_t>(at / 2),
+                          static_cast<int32_t>(std::min<int64_t>(at + b, INT32_MAX)));
         stream.SaveMetafile();
     } catch (const StorageError&) {
     }

@@ -15,9 +15,14 @@
 
 namespace {
 
-// A format the engine may hold: a playable one, or none yet.
+// A format the engine may hold: a playable one, or none yet. Playable is judged here on its
+// own, field by field: PCM, mono or stereo, 8 or 16 bits, and a block align that matches them
+// (any other would skew every byte count of the track and the header of its export).
 void RequireUsable(const WaveFormat& format) {
-    if (KindOfFormat(format) == TrackFormatKind::None && !IsEmptyFormat(format)) {
+    const bool playable = format.FormatTag == 1 && (format.Channels == 1 || format.Channels == 2) &&
+                          (format.BitsPerSample == 8 || format.BitsPerSample == 16) &&
+                          format.BlockAlign == format.Channels * format.BitsPerSample / 8;
+    if (!playable && !IsEmptyFormat(format)) {
         std::fprintf(stderr, "an unusable format was taken\n");
         abort();
     }
