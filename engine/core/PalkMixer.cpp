@@ -57,11 +57,12 @@ bool PalkMixer::IsUsableBufferSize(uint32_t frames) {
 
 void PalkMixer::ApplyBufferSize(uint32_t frames) {
     // The mixing block and the scratch block grow first: if memory runs out, the engine keeps
-    // the size it had.
+    // the size it had. Without tracks neither exists yet: the first track makes both.
     const size_t bytes = static_cast<size_t>(frames) * 4;
-    if (!Channel::GrowData(bytes))
+    if (Channel::Data && !Channel::GrowData(bytes))
         throw OrvellError("Out of memory");
-    ResizeScratchBuffer(bytes);
+    if (ScratchBufferData())
+        ResizeScratchBuffer(bytes);
     BufferSize = frames;
     for (SoundCard* card : cards_)
         card->CreateBuffers(bufferCount_, BufferSize);

@@ -4,29 +4,32 @@
 
 namespace {
 
-PageBuffer& Block() {
-    // Never destroyed: tracks may outlive static destruction order at unload.
-    static PageBuffer* block = new PageBuffer;
-    return *block;
-}
+// Made by the first track and never destroyed: tracks may outlive static destruction order at
+// unload. Until then there is none (asking for it allocates nothing).
+constinit PageBuffer* block = nullptr;
 
-// The size last asked for, which equals Block().Size() unless the allocation failed.
-size_t requestedBytes = 0;
+// The size last asked for, which equals block->Size() unless the allocation failed.
+constinit size_t requestedBytes = 0;
 
 }  // namespace
 
 void ResizeScratchBuffer(size_t bytes) {
-    if (bytes == requestedBytes && (bytes == 0 || Block().Data()))
+    if (!block) {
+        if (bytes == 0)
+            return;
+        block = new PageBuffer;
+    }
+    if (bytes == requestedBytes && (bytes == 0 || block->Data()))
         return;
     requestedBytes = bytes;
-    if (!Block().Allocate(bytes))
-        Block().Free();
+    if (!block->Allocate(bytes))
+        block->Free();
 }
 
 uint8_t* ScratchBufferData() {
-    return Block().Data();
+    return block ? block->Data() : nullptr;
 }
 
 size_t ScratchBufferSize() {
-    return Block().Size();
+    return block ? block->Size() : 0;
 }
