@@ -246,18 +246,20 @@ void VirtualCard::SetOpenResult(Result result) {
 }
 
 void VirtualCard::Attach(WaveDevice* device) {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(devicesLock_);
     devices_.push_back(device);
 }
 
 void VirtualCard::Detach(WaveDevice* device) {
-    std::lock_guard<std::mutex> guard(lock_);
+    std::lock_guard<std::mutex> guard(devicesLock_);
     std::erase(devices_, device);
 }
 
 void VirtualCard::SetFault(VirtualFault fault) {
     fault_.store(fault);
-    std::lock_guard<std::mutex> guard(lock_);
+    // Drivers take the card's own lock while they hold their device's; the list has a lock of
+    // its own, taken before a device's and never while a driver holds one.
+    std::lock_guard<std::mutex> guard(devicesLock_);
     for (WaveDevice* device : devices_)
         device->Wake();
 }

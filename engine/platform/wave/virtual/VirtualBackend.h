@@ -55,12 +55,13 @@ class VirtualCard {
   private:
     const std::string name_;
     std::atomic<VirtualFault> fault_{VirtualFault::None};
+    std::mutex devicesLock_;  // guards devices_
+    std::vector<WaveDevice*> devices_;
 
     std::mutex lock_;  // guards everything below
     Result openResult_ = NoError;
     bool outOpen_ = false;
     bool inOpen_ = false;
-    std::vector<WaveDevice*> devices_;
     bool keepPlayed_;
     std::string played_;
     VirtualCaptureSource source_;
