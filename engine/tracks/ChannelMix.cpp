@@ -63,8 +63,12 @@ void Channel::VolMix(uint32_t start) {
             q = RealtimePan;
             next = std::numeric_limits<uint32_t>::max();
         } else {
+            // Frame p takes the gains of the last event before it, so the look-up is made for
+            // p - 1: an event at a buffer's first frame acts from the frame after it, as it
+            // does anywhere else. Frame 0 comes before every event but the head.
             EventPosition volumePos = 0, panPos = 0;
-            next = static_cast<uint32_t>(CursorFind(p, volumePos, panPos));
+            next = static_cast<uint32_t>(p == 0 ? FindPrevEvent(-1, volumePos, panPos)
+                                                : CursorFind(p - 1, volumePos, panPos));
             v = VolumeEvents[volumePos].Value;
             q = PanEvents[panPos].Value;
         }
@@ -91,9 +95,8 @@ void Channel::VolMix(uint32_t start) {
         if (!std::isfinite(gainRight))
             gainRight = 0.0f;
 
-        // The frame at an event's own time keeps the previous gains; the new ones start with
-        // the frame after it. At least one frame per step, so that no program can stall the
-        // pass.
+        // Frames p..next keep these gains: the frame at the next event's own time still has
+        // them. At least one frame per step, so that no program can stall the pass.
         do {
             Data[2 * i] = Scale(Data[2 * i], gainLeft);
             Data[2 * i + 1] = Scale(Data[2 * i + 1], gainRight);

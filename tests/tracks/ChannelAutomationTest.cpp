@@ -57,7 +57,7 @@ TEST_F(ChannelAutomation, ANewChannelIsNeutralAndDescribesItsFormatWithoutARate)
     EXPECT_FALSE(stereo || sixteen);
 }
 
-TEST_F(ChannelAutomation, AFadeOutIsAStaircaseOfTwentyStepsStartingAtTheSelection) {
+TEST_F(ChannelAutomation, AFadeOutIsAStaircaseOfTwentyStepsEachFoundFromItsOwnFrameOn) {
     channel->Fade(1000, 2000, EventTypes::VolumeFade, 0.0f);
     EventList events = channel->GetVolumeEvents();
     ASSERT_EQ(events.size(), 21u);
@@ -67,12 +67,20 @@ TEST_F(ChannelAutomation, AFadeOutIsAStaircaseOfTwentyStepsStartingAtTheSelectio
         EXPECT_EQ(events[step + 1].Time, 1000 * 44 + step * 50 * 44) << step;
         EXPECT_EQ(events[step + 1].Value, expected) << step;
     }
+    // The look-up gives the event at or before a frame and the next event's time, -1 after the
+    // last; for both programs the earlier of the two, where -1 (no further pan event) loses.
+    EventPosition pos = 99, panPos = 0;
+    EXPECT_EQ(channel->FindPrevEvent(43999, true, pos), 44000);
+    EXPECT_EQ(pos, 0u);
+    EXPECT_EQ(channel->FindPrevEvent(44000, true, pos), 46200);
+    EXPECT_EQ(pos, 1u);
+    EXPECT_EQ(channel->FindPrevEvent(90000, true, pos), -1);
+    EXPECT_EQ(channel->FindPrevEvent(45000, pos, panPos), 46200);
 
     // Drawing again over part of it starts from the value in effect. The old step at 1500 ms
     // (1496 ms at the true rate) is kept, the new staircase follows right after it.
     channel->Fade(1500, 1700, EventTypes::VolumeFade, 1.0f);
     events = channel->GetVolumeEvents();
-    EventPosition pos = 0;
     channel->FindPrevEvent(1500 * 44, true, pos);
     ASSERT_EQ(events[pos - 1].Time, 1500 * 44);
     const float before = events[pos - 1].Value;
@@ -112,19 +120,6 @@ TEST_F(ChannelAutomation, ClearingKeepsTheRangesStartAndTheHeadEvenPastFortyEigh
     EXPECT_EQ(VolumeTimes().size(), 1u);
 }
 
-TEST_F(ChannelAutomation, LookUpFindsTheEventAtOrBeforeAFrameAndTheNextTime) {
-    channel->Fade(1000, 1100, EventTypes::VolumeFade, 0.0f);  // 44000 and 46200
-    EventPosition pos = 99;
-    EXPECT_EQ(channel->FindPrevEvent(43999, true, pos), 44000);
-    EXPECT_EQ(pos, 0u);
-    EXPECT_EQ(channel->FindPrevEvent(44000, true, pos), 46200);
-    EXPECT_EQ(pos, 1u);
-    EXPECT_EQ(channel->FindPrevEvent(50000, true, pos), -1);
-    EventPosition volumePos = 0, panPos = 0;
-    // -1 (no further pan event) loses to any real time.
-    EXPECT_EQ(channel->FindPrevEvent(45000, volumePos, panPos), 46200);
-}
-
 TEST_F(ChannelAutomation, ARealtimePassReplacesTheProgramOverItsSpan) {
     channel->Fade(4000, 9000, EventTypes::VolumeFade, 0.0f);  // steps every 50 ms
     PlayPos = 5000 * 44;
@@ -150,18 +145,4 @@ TEST_F(ChannelAutomation, ARealtimePassReplacesTheProgramOverItsSpan) {
                             ::testing::Pair(8050 * 44, ::testing::_),  // untouched after
                             ::testing::Pair(8100 * 44, ::testing::_)));
     EXPECT_EQ(channel->GetPanEvents().size(), 1u);
-}
-
-TEST_F(ChannelAutomation, ASoundCardIndexMustNameAnOpenCard) {
-    Mixer->ReadSettings();
-    ASSERT_EQ(Mixer->AddCard(1), 1);
-    ASSERT_EQ(Mixer->AddCard(2), 1);
-    channel->SetSoundCard(1);
-    try {
-        channel->SetSoundCard(2);
-        FAIL() << "expected an error";
-    } catch (const DisplayedError& error) {
-        EXPECT_EQ(error.Message, "Invalid sound card index");
-    }
-    EXPECT_EQ(channel->GetSoundCardIndex(), 1);
 }
