@@ -56,7 +56,7 @@ cmd_test() {
     run_ctest build -LE fuzz
 
     echo "== Engine tests under AddressSanitizer and UndefinedBehaviorSanitizer"
-    configure_and_build build-asan -DZEMBLA_WERROR=ON -DZEMBLA_SANITIZE=address,undefined -DZEMBLA_BENCH=OFF
+    configure_and_build build-asan -DZEMBLA_WERROR=ON -DZEMBLA_SANITIZE=address,undefined,float-cast-overflow -DZEMBLA_BENCH=OFF
     ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
         run_ctest build-asan
 

@@ -88,7 +88,9 @@ TEST_F(SoundCardPlayback, AWaitForAFreeBufferEndsWhenTheDeviceFailsOrTheEngineSt
     Mixer->ReadSettings();
     SoundCard card(SoundCard::Antal);
     card.Init(1);
-    card.Init(1);  // a second Init keeps the recorder thread and its events
+    // A second Init, once the recorder waits on its event, keeps the thread and its events.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    card.Init(1);
     card.CreateBuffers(2, 2048);
     ASSERT_TRUE(card.InitPlayback(44100));
     Mixer->playing = true;
