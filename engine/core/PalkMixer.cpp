@@ -11,7 +11,9 @@
 #include "storage/ScratchBuffer.h"
 #include "tracks/Channel.h"
 
-PalkMixer::PalkMixer(char /*unused*/) {}
+PalkMixer::PalkMixer(char /*unused*/)
+    : playerStarted_(std::make_unique<Event>(false, false)),
+      playerEnded_(std::make_unique<Event>(true, false)) {}
 
 PalkMixer::~PalkMixer() {
     try {
@@ -34,10 +36,13 @@ void PalkMixer::Init(char count, char preMixCount) {
     FreePlugins();
     LoadPlugins(ProgramDirectory + "/Plugins");
     SetPos_ms(0);
-    playerStarted_ = std::make_unique<Event>(false, false);
+    // The events live as long as the engine (a run may be started before the settings are
+    // read); a new configuration starts them cleared.
+    playerStarted_->Reset();
 }
 
 void PalkMixer::SetBufferInfo(int count, int size, int cache) {
+    EndRunBeforeChange();
     // A count or size that could never play (no buffer, or buffers under 1024 bytes) keeps
     // the current one, as a damaged settings file does.
     if (count >= 1 && count <= MaxBufferCount) {
@@ -89,6 +94,7 @@ long PalkMixer::GetSampleRate() {
 }
 
 int PalkMixer::AddCard(char deviceId) {
+    EndRunBeforeChange();
     for (SoundCard* card : cards_) {
         if (card->DeviceId == static_cast<int8_t>(deviceId)) {
             OrvellError busy("Soundcard allready in use!");
@@ -113,8 +119,7 @@ int PalkMixer::AddCard(char deviceId) {
 }
 
 void PalkMixer::RemoveSoundcards() {
-    if (IsPlaying_b())
-        throw DisplayedError("Stop playback before changing settings");
+    EndRunBeforeChange();
     for (SoundCard* card : cards_) {
         if (card->HasRecordingFile())
             throw DisplayedError("Disable recording on all tracks before changing settings");
@@ -166,36 +171,6 @@ Channel* PalkMixer::GetChannel(char index) {
     if (static_cast<size_t>(index) >= tracks_.size())
         return nullptr;
     return tracks_[static_cast<size_t>(index)];
-}
-
-void PalkMixer::Stop() {
-    if (!IsPlaying_b())
-        return;
-    playing = false;
-    recording = false;
-    int32_t position = PlayPos.load() / 1024 * 1024;
-    PlayPos = position;
-    MixPos = position;
-}
-
-void PalkMixer::SetPos(int frames) {
-    bool wasPlaying = IsPlaying_b();
-    if (wasPlaying)
-        Stop();
-    MixPos = frames;
-    PlayPos = frames;
-}
-
-void PalkMixer::SetPos_ms(unsigned long ms) {
-    int64_t frames = MsToFrames(static_cast<int64_t>(ms));
-    SetPos(static_cast<int>(frames / 1024 * 1024));
-}
-
-unsigned long PalkMixer::GetPos_ms() {
-    if (SampleRate == 0)
-        return 0;
-    auto frames = static_cast<uint32_t>(PlayPos.load());
-    return static_cast<unsigned long>(frames * 1000.0 / SampleRate);
 }
 
 void PalkMixer::Terminate() {

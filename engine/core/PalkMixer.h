@@ -2,10 +2,12 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/OrvellError.h"
@@ -58,12 +60,22 @@ class PALKENG_API PalkMixer {
     void AddChannel(Channel* channel);
     Channel* GetChannel(char index);
 
-    // Transport.
+    // Transport. Play starts a run from PlayPos on every open card (throws the card's error,
+    // or DisplayedError when no card is open); Stop ends it (also one that ended by itself
+    // after a failure, whose error was queued) and rounds the position down to 1024 frames.
     bool IsPlaying_b() const { return playing.load(); }
+    void Play();
     void Stop();
+    // While playing, a move is a Stop and a Play from the new place.
     void SetPos(int frames);
+    // Rounded down to a multiple of 1024 frames.
     void SetPos_ms(unsigned long ms);
     unsigned long GetPos_ms();
+    // The longest track not armed for recording nor bouncing, in milliseconds.
+    int GetSongLength_ms();
+    // Bounce preparation: the next run mixes into track (through card) instead of playing.
+    // Throws DisplayedError "You selected an invalid sound card." (or an invalid track).
+    void BuildMix(int card, int track);
 
     // Plug-ins.
     void LoadPlugins(std::string path);
@@ -98,6 +110,18 @@ class PALKENG_API PalkMixer {
     void QueueError(const OrvellError& error);
     void ReleaseCardsTracksAndPlugins();
 
+    // The player thread and its parts.
+    void Player();
+    void RunPlayer(bool& started);
+    void MixTracks();
+    void ThrowIfADeviceFailed();
+    void EndRunAfterFailure(std::exception_ptr error, bool started);
+    // StopPlayback on count cards, keeping only the first error.
+    static void StopCards(SoundCard* const* cards, size_t count, std::exception_ptr& firstError);
+    // Changing cards or buffers: refused while playing; a run that ended by itself is
+    // finished first.
+    void EndRunBeforeChange();
+
     static constexpr int MaxPlugins = 100;
 
   public:
@@ -122,6 +146,12 @@ class PALKENG_API PalkMixer {
     int pluginCount_ = 0;
     std::vector<SoundCard*> activeCards_;
     std::unique_ptr<Event> playerStarted_;
+    std::unique_ptr<Event> playerEnded_;
+    std::thread player_;
+    // The tracks of this run, fixed when it starts: a track added meanwhile waits for the next.
+    std::vector<Channel*> runTracks_;
+    // What ended a run before the player signalled its start (Play throws it).
+    std::exception_ptr startError_;
     bool configured_ = false;  // ReadSettings ran
     bool terminated_ = false;
 };

@@ -36,6 +36,8 @@ constexpr size_t SoundcardsBufferSize = 99;
 }  // namespace
 
 void PalkMixer::ReadSettings() {
+    // The cards and buffers are replaced below: no run may be using them.
+    Stop();
     configured_ = true;
     SettingsKey key;
     if (!key.Open(SettingsKey::DefaultPath())) {

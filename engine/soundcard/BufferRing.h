@@ -36,6 +36,13 @@ class BufferRing {
         return item;
     }
 
+    // Visits every item, oldest first.
+    template <typename F>
+    void ForEach(F visit) const {
+        for (size_t i = 0; i < count_; ++i)
+            visit(slots_[(head_ + i) % slots_.size()]);
+    }
+
   private:
     std::vector<T*> slots_;
     size_t head_ = 0;

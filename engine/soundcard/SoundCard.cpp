@@ -9,6 +9,8 @@
 #include "platform/wave/WaveApi.h"
 #include "soundcard/BufferRing.h"
 #include "soundcard/WaveBuff.h"
+#include "storage/SuperWaveFile.h"
+#include "tracks/Channel.h"
 
 int8_t SoundCard::Antal = 0;
 int32_t SoundCard::LagTime = 0;
@@ -185,6 +187,8 @@ void SoundCard::WaveOutProc(Outbuff* buffer) {
 bool SoundCard::NextOutBuffer() {
     if (muted_)
         return true;
+    if (playbackFailed_)
+        return false;
     Buffers& buffers = *buffers_;
     std::unique_lock<std::mutex> guard(playbackLock_);
     while (buffers.free.Empty()) {
@@ -212,9 +216,94 @@ void SoundCard::Mix(const short* samples) {
         currentBuffer_->Mix(reinterpret_cast<const int16_t*>(samples));
 }
 
+void SoundCard::Play() {
+    if (muted_)
+        return;
+    Buffers& buffers = *buffers_;
+    if (currentBuffer_) {
+        buffers.filled.Push(currentBuffer_);
+        currentBuffer_ = nullptr;
+    }
+    if (Channel* target = bounceTarget_) {
+        SuperWaveFile* file = target->GetChannelFile();
+        while (Outbuff* buffer = buffers.filled.Pop()) {
+            buffer->Header()->BytesRecorded = buffer->Length();
+            try {
+                file->AppendRecorded(*buffer->Header());
+            } catch (...) {
+                ReturnUnsent(buffer);
+                throw;
+            }
+            ReturnUnsent(buffer);
+            if (clock_)
+                PlayPos += static_cast<int32_t>(BufferSize);
+        }
+        return;
+    }
+    while (Outbuff* buffer = buffers.filled.Pop()) {
+        try {
+            buffer->Prepare(waveOut_);
+        } catch (const InternalError&) {
+            ReturnUnsent(buffer);
+            throw;
+        }
+        try {
+            buffer->Write();
+        } catch (unsigned int code) {
+            ReturnUnsent(buffer);
+            throw GetError(code, DeviceNumber());
+        }
+    }
+}
+
+void SoundCard::ReturnUnsent(Outbuff* buffer) {
+    std::lock_guard<std::mutex> guard(playbackLock_);
+    if (buffer->Prepared()) {
+        try {
+            buffer->Unprepare();
+        } catch (const OrvellError&) {
+            // The device is gone; the buffer is free all the same.
+        }
+    }
+    buffers_->free.Push(buffer);
+}
+
+void SoundCard::BuildMix(Channel* channel) {
+    channel->SetFormat(true, true);
+    channel->Recording = true;
+    bounceTarget_ = channel;
+    channel->GetChannelFile()->Writing = true;
+}
+
+std::vector<int> SoundCard::OutputBufferPlaces() const {
+    const Buffers& buffers = *buffers_;
+    std::lock_guard<std::mutex> guard(playbackLock_);
+    std::vector<int> places(buffers.output.size(), 0);
+    auto count = [&](const Outbuff* buffer) {
+        for (size_t i = 0; i < buffers.output.size(); ++i)
+            if (buffers.output[i].get() == buffer)
+                ++places[i];
+    };
+    buffers.free.ForEach(count);
+    buffers.filled.ForEach(count);
+    count(currentBuffer_);
+    for (size_t i = 0; i < buffers.output.size(); ++i)
+        if (buffers.output[i]->Header()->Flags & wave::HeaderInQueue)
+            ++places[i];
+    return places;
+}
+
 void SoundCard::StopPlayback() {
     if (muted_)
         return;
+    if (Channel* target = bounceTarget_.exchange(nullptr)) {
+        target->Recording = false;
+        SuperWaveFile* file = target->GetChannelFile();
+        file->Writing = false;
+        bufferReturned_->Set();
+        file->Save();
+        return;
+    }
     wave::WaveOut* device = waveOut_;
     if (!device)
         return;

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "core/OrvellError.h"
 #include "core/PalkExport.h"
@@ -53,9 +54,18 @@ class PALKENG_API SoundCard {
     // Player thread: adds one buffer of 16-bit stereo frames (at least the buffer's length)
     // into the buffer being mixed.
     void Mix(const short* samples);
+    // Player thread: hands every mixed buffer to the device, or in bounce mode appends it to
+    // the target track (advancing PlayPos when this card is the clock). Throws the device's
+    // error when it refuses a buffer.
+    void Play();
     // Ends the run: every queued buffer comes back, the device is closed. Throws the device's
-    // error when it cannot be closed (the device then stays open).
+    // error when it cannot be closed (the device then stays open). Ends bounce mode: the
+    // target track is saved (its error is thrown after the card has left bounce mode).
     void StopPlayback();
+    // Bounce mode until the next StopPlayback: the mixed buffers go to channel's file (made
+    // stereo 16-bit) instead of the device. Throws what Channel::SetFormat throws.
+    void BuildMix(Channel* channel);
+    bool IsBouncing() const { return bounceTarget_ != nullptr; }
 
     bool Muted_b() const { return muted_.load(); }
     bool HasRecordingFile() const { return recordingFile_ != nullptr; }
@@ -86,20 +96,29 @@ class PALKENG_API SoundCard {
     const Outbuff& OutputBuffer(size_t i) const;
     const Inbuff& InputBuffer(size_t i) const;
     const Outbuff* CurrentBuffer() const { return currentBuffer_; }
+    // For each output buffer, in how many places it is: the free list, the filled list, the
+    // current buffer, queued at the device. Every count is 1 whenever the card is at rest.
+    std::vector<int> OutputBufferPlaces() const;
 
   protected:
     // Driver thread: a played (or returned) output buffer is free again.
     void WaveOutProc(Outbuff* buffer);
 
   private:
+    friend class PalkMixer;
     struct Buffers;
+    // Whether the buffers this card gets back (or bounces) advance PlayPos: set by the engine
+    // for one card of a run.
+    void SetClock(bool on) { clock_ = on; }
+    // Puts a buffer that never reached the device back on the free list.
+    void ReturnUnsent(Outbuff* buffer);
     static void OutCallback(wave::WaveOut* device, uint32_t message, void* instance,
                             wave::WaveHeader* header);
     void Recorder();
     uint32_t DeviceNumber() const;
 
     std::mutex recordQueueLock_;
-    std::mutex playbackLock_;
+    mutable std::mutex playbackLock_;
     std::unique_ptr<Buffers> buffers_;
     std::atomic<bool> muted_{false};
     std::atomic<wave::WaveOut*> waveOut_{nullptr};
@@ -108,7 +127,7 @@ class PALKENG_API SoundCard {
     std::atomic<bool> clock_{false};
     std::atomic<bool> playbackFailed_{false};
     SuperWaveFile* recordingFile_ = nullptr;
-    Channel* bounceTarget_ = nullptr;
+    std::atomic<Channel*> bounceTarget_{nullptr};
     std::unique_ptr<Event> bufferReturned_;
     std::unique_ptr<Event> recordData_;
     std::thread recorder_;

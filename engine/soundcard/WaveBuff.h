@@ -18,6 +18,7 @@ class WaveBuff {
     virtual void Unprepare() = 0;
 
     wave::WaveHeader* Header() { return &header_; }
+    const wave::WaveHeader* Header() const { return &header_; }
     uint32_t Length() const { return header_.BufferLength; }
     int16_t* Samples() { return reinterpret_cast<int16_t*>(memory_.Data()); }
     const int16_t* Samples() const { return reinterpret_cast<const int16_t*>(memory_.Data()); }

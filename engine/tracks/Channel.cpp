@@ -81,3 +81,14 @@ void Channel::SetCache(int bytes) {
 int Channel::GetCacheSize() const {
     return static_cast<int>(File->CacheLength);
 }
+
+int Channel::GetTotalLength() const {
+    const uint16_t blockAlign = File->Format.BlockAlign;
+    if (blockAlign == 0)
+        return 0;
+    return File->GetTotalBytes() / blockAlign;
+}
+
+void Channel::CloseFiles() {
+    File->CloseHandles();
+}

@@ -63,6 +63,15 @@ class PALKENG_API Channel {
     void DispInput() {}
     void SetSampleRate(unsigned int /*rate*/) {}
 
+    // The track's length in frames, gaps included; 0 for a track without a format.
+    int GetTotalLength() const;
+    // Closes the track's segment files (they open again on demand).
+    void CloseFiles();
+    // The end of a playback run.
+    void Stop() { CloseFiles(); }
+    // Armed for recording, or the target of a bounce: left out of the song's length.
+    bool IsRecording() const { return Recording.load(); }
+
     // The track's read/write cache, in bytes (rounded up to a multiple of 1024).
     void SetCache(int bytes);
     int GetCacheSize() const;
@@ -96,6 +105,7 @@ class PALKENG_API Channel {
 
   private:
     friend class PalkMixer;
+    friend class SoundCard;
 
     EventList& Program(bool isVolume) { return isVolume ? VolumeEvents : PanEvents; }
     const EventList& Program(bool isVolume) const { return isVolume ? VolumeEvents : PanEvents; }
