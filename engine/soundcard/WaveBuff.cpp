@@ -1,10 +1,10 @@
 #include "soundcard/WaveBuff.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "core/OrvellError.h"
 #include "soundcard/SoundCard.h"
+#include "storage/SampleKernels.h"
 
 WaveBuff::WaveBuff(uint32_t bytes) {
     if (!memory_.Allocate(bytes))
@@ -60,12 +60,7 @@ void Outbuff::Mix(const int16_t* samples) {
         fresh_ = false;
         return;
     }
-    int16_t* out = Samples();
-    const size_t count = header_.BufferLength / 2;
-    for (size_t i = 0; i < count; ++i) {
-        int sum = out[i] + samples[i];
-        out[i] = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
-    }
+    SampleKernels::MixSaturating(Samples(), samples, header_.BufferLength / 2);
 }
 
 Inbuff::Inbuff(uint32_t bytes) : WaveBuff(bytes) {}

@@ -13,6 +13,7 @@
 #include "platform/os/PageBuffer.h"
 #include "platform/wave/WaveApi.h"
 #include "storage/PeakBuilder.h"
+#include "storage/SampleKernels.h"
 #include "storage/ScratchBuffer.h"
 #include "storage/SegmentReader.h"
 #include "storage/TrackFormat.h"
@@ -41,16 +42,6 @@ void Put16(uint8_t* at, uint32_t value) {
 void Put32(uint8_t* at, uint32_t value) {
     Put16(at, value & 0xFFFF);
     Put16(at + 2, value >> 16);
-}
-
-int16_t Sample16(const uint8_t* p) {
-    int16_t value;
-    std::memcpy(&value, p, sizeof value);
-    return value;
-}
-
-int16_t Widen8(uint8_t byte) {
-    return static_cast<int16_t>(byte * 256 - 32768);
 }
 
 }  // namespace
@@ -218,16 +209,13 @@ bool SuperWaveFile::ReadMixBuffer(short* data) {
             std::memcpy(data, scratch, bytes);
             break;
         case TrackFormatKind::Stereo8:
-            for (size_t i = 0; i < 2 * frames; ++i)
-                data[i] = Widen8(scratch[i]);
+            SampleKernels::Widen8(data, scratch, 2 * frames);
             break;
         case TrackFormatKind::Mono16:
-            for (size_t i = 0; i < frames; ++i)
-                data[2 * i] = data[2 * i + 1] = Sample16(scratch + 2 * i);
+            SampleKernels::Mono16ToStereo(data, scratch, frames);
             break;
         case TrackFormatKind::Mono8:
-            for (size_t i = 0; i < frames; ++i)
-                data[2 * i] = data[2 * i + 1] = Widen8(scratch[i]);
+            SampleKernels::Mono8ToStereo(data, scratch, frames);
             break;
         case TrackFormatKind::None:
             return false;

@@ -7,20 +7,9 @@
 #include "core/EngineStatics.h"
 #include "core/PalkMixer.h"
 #include "soundcard/SoundCard.h"
+#include "storage/SampleKernels.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"
-
-namespace {
-
-// Scales one sample, truncating toward zero and saturating at the 16-bit range (a gain above
-// 1.0 clips instead of wrapping around).
-inline short Scale(short sample, float gain) {
-    float scaled = static_cast<float>(sample) * gain;
-    scaled = std::clamp(scaled, -32768.0f, 32767.0f);
-    return static_cast<short>(scaled);
-}
-
-}  // namespace
 
 void Channel::Mix() {
     const auto start = static_cast<uint32_t>(MixPos.load());
@@ -96,12 +85,16 @@ void Channel::VolMix(uint32_t start) {
             gainRight = 0.0f;
 
         // Frames p..next keep these gains: the frame at the next event's own time still has
-        // them. At least one frame per step, so that no program can stall the pass.
-        do {
-            Data[2 * i] = Scale(Data[2 * i], gainLeft);
-            Data[2 * i + 1] = Scale(Data[2 * i + 1], gainRight);
-            ++i;
-            ++p;
-        } while (p <= next && i < frames);
+        // them. At least one frame per step, so that no program can stall the pass. With no
+        // next event (next is the largest frame) the gains hold to the end of the buffer.
+        const uint32_t remaining = frames - i;
+        uint32_t run = 1;
+        if (next == std::numeric_limits<uint32_t>::max())
+            run = remaining;
+        else if (p <= next)
+            run = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{next} - p + 1, remaining));
+        SampleKernels::ScaleStereo(Data + 2 * size_t{i}, run, gainLeft, gainRight);
+        i += run;
+        p += run;
     }
 }
