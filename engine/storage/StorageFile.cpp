@@ -98,11 +98,12 @@ bool StorageFile::UseDirect(bool on) {
 size_t StorageFile::ReadAt(int64_t offset, void* buffer, size_t count) {
     if (fd_ < 0 || offset < 0)
         return 0;
+    // Reads always go through the page cache (see StorageFile.h).
+    UseDirect(false);
     auto* out = static_cast<uint8_t*>(buffer);
     size_t done = 0;
     while (done < count) {
         int64_t at = offset + static_cast<int64_t>(done);
-        UseDirect(Aligned(out + done, at, count - done));
         ssize_t got = ::pread(fd_, out + done, count - done, at);
         if (got < 0) {
             if (errno == EINTR)

@@ -6,22 +6,28 @@
 
 // How a track's files are opened (the stream's CreateFlags).
 enum StorageFlags : uint32_t {
-    FileSequentialScan = 0x1,  // posix_fadvise(SEQUENTIAL)
+    FileSequentialScan = 0x1,  // posix_fadvise(SEQUENTIAL): a longer read-ahead
     // The track's data must reach the disk as it is written. That is not an open flag here:
     // the recorder syncs a take at least once a second of audio (SuperWaveFile::KeepDurable),
     // and every recording and save ends with a sync.
     FileWriteThrough = 0x2,
-    FileNoBuffering = 0x4,  // O_DIRECT where the file system accepts it
+    FileNoBuffering = 0x4,  // writes O_DIRECT where the file system accepts it
 };
 
 // One open file of the track storage (RAII over a descriptor).
 //
 // Unbuffered files: the descriptor is opened with O_DIRECT when the file system accepts it
-// (tmpfs, for one, may refuse; the file is then buffered). Each transfer whose buffer, offset
-// and length are all sector-aligned goes direct; anything else (a gap byte, a split, a short
-// tail) is switched to buffered I/O for that call, which Linux keeps coherent with the direct
-// transfers. A direct transfer refused with EINVAL (a device with larger sectors) turns direct
+// (tmpfs, for one, may refuse; the file is then buffered). Each write whose buffer, offset and
+// length are all sector-aligned goes direct; anything else (a gap byte, a split, a short tail)
+// is switched to buffered I/O for that call, which Linux keeps coherent with the direct
+// transfers. A direct write refused with EINVAL (a device with larger sectors) turns direct
 // I/O off for the rest of the descriptor's life.
+//
+// Reads always go through the page cache, unbuffered file or not. A track played, recorded or
+// bounced a moment ago is then read from memory, several times faster than from the disk (a
+// bounce of 16 tracks reads them all at memory speed), and on a sequential file the kernel's
+// read-ahead fetches the next blocks while the player mixes, so a read from the disk rarely
+// waits for it. What a direct write puts on the disk replaces the cached pages it covers.
 //
 // Reads never allocate; the player thread uses them.
 class StorageFile {

@@ -1,0 +1,129 @@
+// How the track files meet the page cache: an unbuffered file writes past it (O_DIRECT) but is
+// read through it, so that a track played or bounced again comes from memory; and a read after
+// a direct write sees the written bytes, never a stale cached page.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "StorageFixture.h"
+#include "platform/os/PageBuffer.h"
+#include "storage/StorageFile.h"
+#include "storage/SuperWaveFile.h"
+#include "tracks/Channel.h"
+
+namespace {
+
+constexpr size_t Block = 256 * 1024;
+
+// The share of the file's pages that are in the page cache (mapping the file faults none in).
+double CachedShare(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const off_t size = ::lseek(fd, 0, SEEK_END);
+    void* map = size > 0 ? ::mmap(nullptr, static_cast<size_t>(size), PROT_READ, MAP_SHARED, fd, 0)
+                         : MAP_FAILED;
+    ::close(fd);
+    if (map == MAP_FAILED)
+        return -1;
+    const size_t page = PageBuffer::PageSize();
+    std::vector<unsigned char> resident((static_cast<size_t>(size) + page - 1) / page);
+    const int result = ::mincore(map, static_cast<size_t>(size), resident.data());
+    ::munmap(map, static_cast<size_t>(size));
+    if (result != 0)
+        return -1;
+    size_t cached = 0;
+    for (unsigned char flags : resident)
+        cached += flags & 1;
+    return static_cast<double>(cached) / static_cast<double>(resident.size());
+}
+
+// Takes the file's pages out of the page cache (its data is on the disk first).
+void Evict(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0) << path;
+    fdatasync(fd);
+    posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    ::close(fd);
+}
+
+PageBuffer PatternBlock(uint64_t seed, size_t bytes) {
+    PageBuffer block;
+    EXPECT_TRUE(block.Allocate(bytes));
+    const Bytes pattern = Pattern(seed, 0, bytes);
+    std::memcpy(block.Data(), pattern.data(), bytes);
+    return block;
+}
+
+class StorageFileTest : public StorageTest {};
+
+TEST_F(StorageFileTest, AnUnbufferedFileWritesPastThePageCacheAndIsReadThroughIt) {
+    StorageFile file;
+    ASSERT_TRUE(file.OpenReadWrite("segment", FileSequentialScan | FileNoBuffering));
+    if (!file.IsDirectCapable())
+        GTEST_SKIP() << "the temporary folder's file system refuses O_DIRECT";
+
+    const PageBuffer written = PatternBlock(1, Block);
+    ASSERT_EQ(file.WriteAt(0, written.Data(), Block), Block);
+    EXPECT_EQ(CachedShare("segment"), 0.0) << "an aligned write went through the page cache";
+
+    Evict("segment");
+    PageBuffer read;
+    ASSERT_TRUE(read.Allocate(Block));
+    ASSERT_EQ(file.ReadAt(0, read.Data(), Block), Block);
+    EXPECT_EQ(std::memcmp(read.Data(), written.Data(), Block), 0);
+    EXPECT_EQ(CachedShare("segment"), 1.0) << "an aligned read bypassed the page cache";
+
+    // The pages just cached must not hide what a direct write puts on the disk, aligned or not.
+    const PageBuffer overwrite = PatternBlock(2, 8192);
+    ASSERT_EQ(file.WriteAt(4096, overwrite.Data(), 8192), 8192u);
+    ASSERT_EQ(file.WriteAt(20001, overwrite.Data(), 3), 3u);
+    ASSERT_EQ(file.ReadAt(0, read.Data(), Block), Block);
+    EXPECT_EQ(std::memcmp(read.Data(), written.Data(), 4096), 0);
+    EXPECT_EQ(std::memcmp(read.Data() + 4096, overwrite.Data(), 8192), 0);
+    EXPECT_EQ(std::memcmp(read.Data() + 20001, overwrite.Data(), 3), 0);
+    EXPECT_EQ(std::memcmp(read.Data() + 20004, written.Data() + 20004, Block - 20004), 0);
+}
+
+TEST_F(StorageFileTest, ATrackWithACacheIsPlayedFromThePageCacheAfterItsFirstPlayback) {
+    // The engine's configuration for tracks with a cache: unbuffered segment files.
+    SuperWaveFile track;
+    track.Open("channel1_");
+    track.SetFormat(TrackFormat(2, 16));
+    track.SeekFrames(0);
+    const size_t bytes = 64 * size_t{BufferSize} * 4;
+    const Bytes take = Pattern(3, 0, bytes);
+    track.AppendBytes(take.data(), take.size());
+    track.Save();
+    track.CloseHandles();
+    ASSERT_EQ(track.GetSegmentCount(), 1);
+    const std::string segment = track.GetSegment(0).FileName;
+    {
+        StorageFile probe;
+        ASSERT_TRUE(probe.OpenRead(segment.c_str(), FileNoBuffering));
+        if (!probe.IsDirectCapable())
+            GTEST_SKIP() << "the temporary folder's file system refuses O_DIRECT";
+    }
+    Evict(segment);
+
+    // Both playbacks read the take as it was recorded; the first leaves it in memory.
+    Channel mixing;  // the mixing block
+    for (int playback = 0; playback < 2; ++playback) {
+        track.SeekFrames(0);
+        Bytes played;
+        while (played.size() < bytes) {
+            ASSERT_TRUE(track.ReadMixBuffer(Channel::Data));
+            const auto* samples = reinterpret_cast<const uint8_t*>(Channel::Data);
+            played.insert(played.end(), samples, samples + size_t{BufferSize} * 4);
+        }
+        track.CloseHandles();
+        EXPECT_EQ(played, take) << "playback " << playback;
+        EXPECT_EQ(CachedShare(segment), 1.0) << "playback " << playback;
+    }
+}
+
+}  // namespace
