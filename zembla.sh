@@ -16,18 +16,8 @@ packages=(
     clang-14 libclang-rt-14-dev
 )
 
-install_packages() {
-    local missing=()
-    for p in "${packages[@]}"; do
-        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    echo "Installing: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-    "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
+# install_packages PACKAGE...: installs those of them that are missing.
+source "$here/tools/install-packages.sh"
 
 configure_and_build() {  # dir, extra cmake args...
     local dir="$1"
@@ -43,14 +33,14 @@ run_ctest() {  # dir, extra ctest args...
 }
 
 cmd_run() {
-    install_packages
+    install_packages "${packages[@]}"
     configure_and_build build
     # Until the program's window exists, "run" shows the sound cards the engine sees.
     ./build/bin/zembla-cli devices
 }
 
 cmd_test() {
-    install_packages
+    install_packages "${packages[@]}"
     echo "== Build with warnings as errors, all tests"
     configure_and_build build -DZEMBLA_WERROR=ON
     run_ctest build -LE fuzz

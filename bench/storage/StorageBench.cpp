@@ -1,8 +1,8 @@
 // How fast the track storage feeds playback and the waveform view.
 //
 //  ReadMixBuffer: one 16-bit stereo track read buffer after buffer into the mixing buffer, as
-//  the player does, with the default cache (unbuffered segment reads) and without a cache. The
-//  "x_realtime" counter says how many seconds of audio one second reads (per track).
+//  the player does, with the default cache and without a cache. The "x_realtime" counter says
+//  how many seconds of audio one second reads (per track).
 //
 //  BuildPeaks: the level array of a 10-minute 16-bit stereo track at the 10 ms (441-frame)
 //  resolution the waveform view uses, with the track in the page cache ("Warm") and read from
