@@ -236,6 +236,13 @@ void PalkMixer::RunPlayer(bool& started) {
     playerStarted_->Set();
 
     while (playing) {
+        // The wait for the devices happens outside the engine lock: Stop takes it at once.
+        for (SoundCard* card : activeCards_) {
+            if (!card->AwaitFreeBuffer()) {
+                ThrowIfADeviceFailed();
+                return;
+            }
+        }
         std::lock_guard<std::mutex> engine(engineLock_);
         if (!playing)
             return;
@@ -275,28 +282,27 @@ void PalkMixer::Player() {
 void PalkMixer::EndRunAfterFailure(std::exception_ptr error, bool started) {
     // The run ends as a Stop would end it: the devices are reset and closed here, the track
     // files and the position are left to the Stop (or Play) the GUI makes next, and a bounce
-    // is saved there, off this thread.
-    {
-        std::lock_guard<std::mutex> engine(engineLock_);
-        playing = false;
-        recording = false;
-        for (SoundCard* card : activeCards_) {
-            if (card->IsBouncing())
-                continue;
-            try {
-                card->StopPlayback();
-            } catch (...) {
-                // The device is failing already; its first error is the one reported.
-            }
-        }
-    }
+    // is saved there, off this thread. The error is queued before the transport shows
+    // stopped, so whoever sees it stopped finds the reason.
+    std::lock_guard<std::mutex> engine(engineLock_);
     if (!started) {
         startError_ = error;
-        return;
+    } else {
+        try {
+            std::rethrow_exception(error);
+        } catch (const OrvellError& failure) {
+            QueueError(failure);
+        }
     }
-    try {
-        std::rethrow_exception(error);
-    } catch (const OrvellError& failure) {
-        QueueError(failure);
+    playing = false;
+    recording = false;
+    for (SoundCard* card : activeCards_) {
+        if (card->IsBouncing())
+            continue;
+        try {
+            card->StopPlayback();
+        } catch (...) {
+            // The device is failing already; its first error is the one reported.
+        }
     }
 }

@@ -184,14 +184,10 @@ void SoundCard::WaveOutProc(Outbuff* buffer) {
     bufferReturned_->Set();
 }
 
-bool SoundCard::NextOutBuffer() {
-    if (muted_)
-        return true;
+bool SoundCard::WaitForFreeBuffer(std::unique_lock<std::mutex>& guard) {
     if (playbackFailed_)
         return false;
-    Buffers& buffers = *buffers_;
-    std::unique_lock<std::mutex> guard(playbackLock_);
-    while (buffers.free.Empty()) {
+    while (buffers_->free.Empty()) {
         guard.unlock();
         if (!bounceTarget_)
             bufferReturned_->Wait(BufferWaitSliceMs);
@@ -204,6 +200,23 @@ bool SoundCard::NextOutBuffer() {
             return false;
         guard.lock();
     }
+    return true;
+}
+
+bool SoundCard::AwaitFreeBuffer() {
+    if (muted_)
+        return true;
+    std::unique_lock<std::mutex> guard(playbackLock_);
+    return WaitForFreeBuffer(guard);
+}
+
+bool SoundCard::NextOutBuffer() {
+    if (muted_)
+        return true;
+    Buffers& buffers = *buffers_;
+    std::unique_lock<std::mutex> guard(playbackLock_);
+    if (!WaitForFreeBuffer(guard))
+        return false;
     if (currentBuffer_)
         buffers.filled.Push(currentBuffer_);
     currentBuffer_ = buffers.free.Pop();

@@ -51,6 +51,10 @@ class PALKENG_API SoundCard {
     // the device to give one back when none is free. False when the engine stopped playing
     // or the device failed while it waited. Does nothing (true) on a muted card.
     bool NextOutBuffer();
+    // Player thread: waits, as NextOutBuffer would, until a buffer is free, without taking it.
+    // The player waits here before it takes the engine lock, so that Stop never waits for a
+    // device to give a buffer back.
+    bool AwaitFreeBuffer();
     // Player thread: adds one buffer of 16-bit stereo frames (at least the buffer's length)
     // into the buffer being mixed.
     void Mix(const short* samples);
@@ -110,6 +114,8 @@ class PALKENG_API SoundCard {
     // Whether the buffers this card gets back (or bounces) advance PlayPos: set by the engine
     // for one card of a run.
     void SetClock(bool on) { clock_ = on; }
+    // The wait of NextOutBuffer; false when the run ended or the device failed meanwhile.
+    bool WaitForFreeBuffer(std::unique_lock<std::mutex>& guard);
     // Puts a buffer that never reached the device back on the free list.
     void ReturnUnsent(Outbuff* buffer);
     static void OutCallback(wave::WaveOut* device, uint32_t message, void* instance,

@@ -11,80 +11,13 @@
 #include <random>
 
 #include "support/EngineFixture.h"
+#include "support/MixModel.h"
 #include "tracks/TrackTestSupport.h"
 
 namespace {
 
 constexpr int TrackCount = 16;
 constexpr int Passes = 14;
-
-struct TrackModel {
-    bool stereo = true, sixteen = true;
-    int card = 0;
-    bool disabled = false;
-    float offsetVolume = 1.0f, offsetPan = 0.0f;
-    int64_t startByte = 0;
-    std::string bytes;
-    uint32_t cacheLength = 0;
-    uint8_t fill = 0;
-    bool realtime = false;
-    float realtimeVolume = 1.0f, realtimePan = 0.0f;
-    EventList volume, pan;
-
-    uint32_t FrameBytes() const { return (stereo ? 2 : 1) * (sixteen ? 2 : 1); }
-    bool HasDataIn(int64_t from, int64_t to) const {
-        return !bytes.empty() && from < startByte + static_cast<int64_t>(bytes.size()) &&
-               to > startByte;
-    }
-    uint8_t ByteAt(int64_t offset) const {
-        if (offset < startByte || offset >= startByte + static_cast<int64_t>(bytes.size()))
-            return fill;
-        return static_cast<uint8_t>(bytes[static_cast<size_t>(offset - startByte)]);
-    }
-};
-
-// The value of the event in effect at frame p: the last one before p, walking from the head
-// (so frame 0 has the head's).
-float InEffect(const EventList& program, int64_t p) {
-    size_t pos = 0;
-    while (pos + 1 < program.size() && program[pos + 1].Time < p)
-        ++pos;
-    return program[pos].Value;
-}
-
-int16_t Widen8(uint8_t b) {
-    return static_cast<int16_t>(b * 256 - 32768);
-}
-
-int16_t Saturate(double v) {
-    return static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0));
-}
-
-// One buffer of a track as the model hears it, frame by frame: widened, then scaled by the
-// gains in effect at that frame.
-std::vector<int16_t> ModelTrackBuffer(const TrackModel& t, uint32_t start) {
-    std::vector<int16_t> out(2 * BufferSize);
-    for (uint32_t i = 0; i < BufferSize; ++i) {
-        const int64_t at = (int64_t{start} + i) * t.FrameBytes();
-        int16_t left, right;
-        if (t.sixteen) {
-            left = static_cast<int16_t>(t.ByteAt(at) | (t.ByteAt(at + 1) << 8));
-            right =
-                t.stereo ? static_cast<int16_t>(t.ByteAt(at + 2) | (t.ByteAt(at + 3) << 8)) : left;
-        } else {
-            left = Widen8(t.ByteAt(at));
-            right = t.stereo ? Widen8(t.ByteAt(at + 1)) : left;
-        }
-        const float v = t.realtime ? t.realtimeVolume : InEffect(t.volume, start + i);
-        const float q = t.realtime ? t.realtimePan : InEffect(t.pan, start + i);
-        const float V = t.offsetVolume, P = t.offsetPan;
-        const float gainLeft = (q < 0 ? v : v - v * q) * (P < 0 ? V : V - V * P);
-        const float gainRight = (q < 0 ? v - (-q * v) : v) * (P <= 0 ? V - (-P * V) : V);
-        out[2 * i] = Saturate(std::trunc(static_cast<float>(left) * gainLeft));
-        out[2 * i + 1] = Saturate(std::trunc(static_cast<float>(right) * gainRight));
-    }
-    return out;
-}
 
 class MixReference : public EngineTest {};
 
@@ -195,31 +128,11 @@ TEST_F(MixReference, SixteenRandomTracksMixExactlyAsThePlainModelSays) {
                 MixPos = static_cast<int32_t>(songStart);
                 FirstBuffer = true;
             }
-            const auto start = static_cast<uint32_t>(MixPos.load());
             std::vector<std::vector<int16_t>> engine = MixPass(cards, TrackCount);
 
-            std::vector<std::vector<int16_t>> model(2, std::vector<int16_t>(2 * BufferSize, 0));
-            std::vector<bool> fresh(2, true);
-            for (const TrackModel& t : tracks) {
-                if (t.disabled)
-                    continue;
-                // Without a cache a buffer is heard when it holds data; with one, when the
-                // cache block it came from (counted from the first pass's seek) held any.
-                const int64_t bufferBytes = int64_t{BufferSize} * t.FrameBytes();
-                int64_t from = int64_t{start} * t.FrameBytes(), length = bufferBytes;
-                if (t.cacheLength) {
-                    from = int64_t{songStart} * t.FrameBytes() +
-                           pass % Passes * bufferBytes / t.cacheLength * t.cacheLength;
-                    length = t.cacheLength;
-                }
-                if (!t.HasDataIn(from, from + length))
-                    continue;
-                std::vector<int16_t> samples = ModelTrackBuffer(t, start);
-                std::vector<int16_t>& sum = model[t.card];
-                for (size_t s = 0; s < sum.size(); ++s)
-                    sum[s] = fresh[t.card] ? samples[s] : Saturate(int{sum[s]} + samples[s]);
-                fresh[t.card] = false;
-            }
+            std::vector<std::vector<int16_t>> model;
+            for (int c = 0; c < 2; ++c)
+                model.push_back(ModelCardBuffer(tracks, c, songStart, pass % Passes));
             for (int c = 0; c < 2; ++c) {
                 auto [at, expected] =
                     std::mismatch(engine[c].begin(), engine[c].end(), model[c].begin());

@@ -1,0 +1,132 @@
+#pragma once
+
+// A song for the transport's tests: tracks with audio, drawn automation and offsets, each with
+// its model (support/MixModel.h), so that what a card played can be compared with an
+// independent mix.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/EngineStatics.h"
+#include "core/PalkMixer.h"
+#include "storage/SuperWaveFile.h"
+#include "support/EngineFixture.h"
+#include "support/MixModel.h"
+#include "tracks/Channel.h"
+
+// Polls until done() holds; false after timeoutMs.
+inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+class TransportTest : public EngineTest {
+  protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        Mixer->ReadSettings();
+        OrvellError firstStart;  // no settings file yet
+        while (Mixer->GetLastError(firstStart)) {
+        }
+    }
+
+    // A track of random audio in the given format from startFrame on, routed to card.
+    Channel* AddTrack(bool stereo, bool sixteen, int64_t startFrame, size_t frames, int card = 0) {
+        TrackModel t;
+        t.stereo = stereo;
+        t.sixteen = sixteen;
+        t.card = card;
+        t.startByte = startFrame * t.FrameBytes();
+        t.bytes.resize(frames * t.FrameBytes());
+        for (char& byte : t.bytes)
+            byte = static_cast<char>(random_());
+        Channel* channel = Mixer->AddChannel();
+        SuperWaveFile* file = channel->GetChannelFile();
+        file->Open("channel" + std::to_string(channel->GetIndex()) + "_");
+        channel->SetFormat(stereo, sixteen);
+        file->SeekFrames(startFrame);
+        file->AppendBytes(t.bytes.data(), t.bytes.size());
+        file->Save();
+        if (card != 0)
+            channel->SetSoundCard(static_cast<char>(card));
+        t.cacheLength = static_cast<uint32_t>(channel->GetCacheSize());
+        t.fill = file->GetFillByte();
+        models_.push_back(t);
+        return channel;
+    }
+    // Volume fades, a recorded pan move and static offsets, noted in the track's model.
+    void Automate(Channel* channel, unsigned long fromMs, float offsetVolume, float offsetPan) {
+        channel->Fade(fromMs, fromMs + 120, EventTypes::VolumeFade, 0.3f);
+        channel->Fade(fromMs + 300, fromMs + 500, EventTypes::VolumeFade, 0.9f);
+        PlayPos = static_cast<int32_t>(MsToFrames(static_cast<int64_t>(fromMs) + 50));
+        channel->RealTimeFade(true, false);
+        for (float pan : {-0.6f, 0.2f, 0.8f}) {
+            channel->Pan(pan);
+            PlayPos += 3001;
+        }
+        channel->RealTimeFade(false, false);
+        PlayPos = 0;
+        channel->SetOffsetVol(offsetVolume);
+        channel->SetOffsetPan(offsetPan);
+        TrackModel& t = models_[static_cast<size_t>(channel->GetIndex())];
+        t.volume = channel->GetVolumeEvents();
+        t.pan = channel->GetPanEvents();
+        t.offsetVolume = offsetVolume;
+        t.offsetPan = offsetPan;
+    }
+    void Disable(Channel* channel) {
+        channel->Enable(false);
+        models_[static_cast<size_t>(channel->GetIndex())].disabled = true;
+    }
+
+    // Whether played (whole buffers, then a part of one) is what the model mixes for card in
+    // a run from runStart.
+    ::testing::AssertionResult PlayedAsModelled(const std::string& played, int card,
+                                                int64_t runStart) const {
+        return PlayedAsModelled(played, card, runStart, models_);
+    }
+    static ::testing::AssertionResult PlayedAsModelled(const std::string& played, int card,
+                                                       int64_t runStart,
+                                                       const std::vector<TrackModel>& models) {
+        const size_t bufferBytes = size_t{BufferSize} * 4;
+        for (size_t k = 0; k * bufferBytes < played.size(); ++k) {
+            const size_t bytes = std::min(bufferBytes, played.size() - k * bufferBytes);
+            auto result = BufferAsModelled(played.data() + k * bufferBytes, bytes, card, runStart,
+                                           static_cast<int64_t>(k), models);
+            if (!result)
+                return result << " (buffer " << k << ")";
+        }
+        return ::testing::AssertionSuccess() << played.size() << " bytes";
+    }
+    // The first bytes of buffer k of such a run.
+    static ::testing::AssertionResult BufferAsModelled(const char* data, size_t bytes, int card,
+                                                       int64_t runStart, int64_t k,
+                                                       const std::vector<TrackModel>& models) {
+        const std::vector<int16_t> model = ModelCardBuffer(models, card, runStart, k);
+        for (size_t s = 0; s < bytes / 2 && s < model.size(); ++s) {
+            const auto* at = reinterpret_cast<const unsigned char*>(data) + 2 * s;
+            const auto sample = static_cast<int16_t>(at[0] | at[1] << 8);
+            if (sample != model[s])
+                return ::testing::AssertionFailure()
+                       << "sample " << s << ": " << sample << " instead of " << model[s];
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    const std::vector<TrackModel>& Models() const { return models_; }
+
+  private:
+    std::mt19937 random_{20261207};
+    std::vector<TrackModel> models_;
+};
