@@ -9,8 +9,9 @@
 //   4  none at unity gain (the gain pass has nothing to do)
 // The tracks' audio lies 500 s into the song, so a look-up that walked each program from its
 // head would pay for the thousands of events before it. "direct" picks the set of tracks: their
-// segment files opened unbuffered (O_DIRECT, as the engine opens them when it has a cache), or
-// through the page cache (the same cache size, opened buffered).
+// segment files opened unbuffered (as the engine opens them when it has a cache: writes go
+// O_DIRECT) or buffered, with the same cache size. Reads go through the page cache in both, so
+// the two should agree; a difference would show a read path that bypasses it.
 //
 // ReadSixteenTracks: the reads of the same tracks alone (ReadMixBuffer: the track cache, its
 // refills from the segment files, the widening copy).

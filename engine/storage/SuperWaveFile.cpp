@@ -200,6 +200,10 @@ bool SuperWaveFile::ReadMixBuffer(short* data) {
     if (!scratch || ScratchBufferSize() < bytes)
         return false;
 
+    // Stereo 16-bit is the mixing format: with a cache it goes straight from the cache into
+    // data, without a stop in the scratch block.
+    if (kind == TrackFormatKind::Stereo16 && Cache->Data())
+        return FillFromCache(reinterpret_cast<uint8_t*>(data), bytes);
     bool found = Cache->Data() ? FillFromCache(scratch, bytes) : Read(scratch, bytes);
     if (!found)
         return false;

@@ -21,8 +21,8 @@ struct WaveHeader;
 // buffer into the 16-bit stereo mixing format, WAVE export and the waveform view's level array.
 //
 // With a cache every transfer the cache makes is a multiple of 1024 bytes at a multiple of
-// 1024, from page-aligned memory, so the segment files are opened unbuffered (O_DIRECT) where
-// the file system allows it.
+// 1024, from page-aligned memory, so the segment files are written unbuffered (O_DIRECT) where
+// the file system allows it; reads go through the page cache (see StorageFile).
 //
 // Threads: ReadMixBuffer runs on the player thread; AppendRecorded and FinishRecording (and
 // Save at the end of a bounce) on a card's recorder thread; everything else on the GUI thread.
