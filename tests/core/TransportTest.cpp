@@ -392,3 +392,79 @@ TEST_F(TransportOnAlsa, StopComesBackAtOnceFromAPcmThatNeverConsumes) {
     for (int places : Mixer->GetSoundcard(0)->OutputBufferPlaces())
         EXPECT_EQ(places, 1);
 }
+
+TEST_F(Transport, HundredsOfPlaysMovesAndStopsAtRandomMomentsLeaveEveryBufferInOnePlace) {
+    OpenCard(0, wave::Pacing::RealTime);
+    OpenCard(1, wave::Pacing::FreeRunning);
+    std::vector<Channel*> tracks = {
+        AddTrack(true, true, 0, 200000, 0),     AddTrack(false, false, 1024, 90000, 1),
+        AddTrack(true, false, 4096, 100000, 0), AddTrack(false, true, 0, 150000, 1),
+        AddTrack(true, true, 2048, 60000, 1),
+    };
+    std::mt19937 random(7);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto expectAtRest = [] {
+        for (int card : {0, 1})
+            for (int places : Mixer->GetSoundcard(static_cast<char>(card))->OutputBufferPlaces())
+                ASSERT_EQ(places, 1) << "card " << card;
+    };
+    for (int step = 0; step < 400; ++step) {
+        try {
+            switch (pick(6)) {
+                case 0:
+                case 1:
+                    Mixer->Play();
+                    break;
+                case 2:
+                    Mixer->SetPos(pick(100) * 1000);
+                    break;
+                case 3:
+                    Mixer->SetPos_ms(static_cast<unsigned long>(pick(3000)));
+                    break;
+                case 4:
+                    Mixer->Stop();
+                    expectAtRest();
+                    break;
+                case 5:
+                    // Now and then the second card goes away for a moment.
+                    wave::SetVirtualFault(
+                        1, pick(8) == 0 ? wave::VirtualFault::Lost : wave::VirtualFault::None);
+                    break;
+            }
+        } catch (const OrvellError&) {
+            // A card that was lost cannot be opened.
+        }
+        // The GUI edits while the song plays.
+        Channel* track = tracks[static_cast<size_t>(pick(5))];
+        switch (pick(5)) {
+            case 0:
+                track->Enable(!track->IsEnabled());
+                break;
+            case 1:
+                track->SetOffsetVol(static_cast<float>(pick(100)) / 100.0f);
+                break;
+            case 2:
+                track->Fade(static_cast<unsigned long>(pick(2000)),
+                            static_cast<unsigned long>(2000 + pick(2000)), EventTypes::VolumeFade,
+                            static_cast<float>(pick(100)) / 100.0f);
+                break;
+            case 3:
+                track->RealTimeFade(true, false);
+                track->Pan(static_cast<float>(pick(200) - 100) / 100.0f);
+                track->RealTimeFade(false, false);
+                break;
+            case 4:
+                track->ClearEvents(pick(2) == 0);
+                break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(pick(3000)));
+    }
+    wave::SetVirtualFault(1, wave::VirtualFault::None);
+    Mixer->Stop();
+    expectAtRest();
+    EXPECT_EQ(MixPos.load(), PlayPos.load());
+    OrvellError queued;
+    while (Mixer->GetLastError(queued)) {
+        EXPECT_EQ(queued.Message, "No device driver is present.\nDevice: Virtual card 1");
+    }
+}

@@ -1,11 +1,14 @@
 // zembla-cli: the engine from the command line.
-//   zembla-cli devices   lists the sound cards the engine sees, with their capabilities
+//   zembla-cli devices              lists the sound cards the engine sees, with their capabilities
+//   zembla-cli tone [seconds] [Hz]  plays a test tone through the engine on the first card
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <list>
 #include <string>
 
 #include "FormatNames.h"
+#include "ToneCommand.h"
 #include "platform/wave/BackendSelection.h"
 #include "platform/wave/WaveApi.h"
 #include "soundcard/SoundCard.h"
@@ -40,8 +43,10 @@ int ListDevices() {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: zembla-cli devices\n"
+                 "usage: zembla-cli devices | tone [seconds] [hertz]\n"
                  "  devices   list the sound cards the engine sees\n"
+                 "  tone      play a test tone (default 3 s of 440 Hz) through the engine on\n"
+                 "            the first card of the settings, or card 0\n"
                  "Set ZEMBLA_AUDIO=virtual (and ZEMBLA_VIRTUAL_CARDS=N) for virtual cards.\n");
     return 2;
 }
@@ -51,5 +56,12 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc == 2 && std::strcmp(argv[1], "devices") == 0)
         return ListDevices();
+    if (argc >= 2 && argc <= 4 && std::strcmp(argv[1], "tone") == 0) {
+        const double seconds = argc > 2 ? std::atof(argv[2]) : 3.0;
+        const double hertz = argc > 3 ? std::atof(argv[3]) : 440.0;
+        if (!(seconds > 0 && seconds <= 600 && hertz >= 20 && hertz <= 20000))
+            return Usage();
+        return PlayTone(seconds, hertz);
+    }
     return Usage();
 }

@@ -1,0 +1,134 @@
+// The player thread never allocates: every allocation through operator new is counted when it
+// is made on the thread being watched.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <new>
+
+#include "core/TransportTestSupport.h"
+#include "platform/wave/virtual/VirtualCards.h"
+
+namespace {
+
+std::atomic<pid_t> watched{0};
+std::atomic<int> allocations{0};
+
+void* Allocate(std::size_t bytes, std::size_t alignment = 0) {
+    if (watched.load(std::memory_order_relaxed) != 0 && gettid() == watched.load())
+        ++allocations;
+    void* block = nullptr;
+    if (alignment > sizeof(void*)) {
+        if (posix_memalign(&block, alignment, bytes ? bytes : 1) != 0)
+            block = nullptr;
+    } else {
+        block = std::malloc(bytes ? bytes : 1);
+    }
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+// The thread of this process named name, or 0.
+pid_t ThreadNamed(const std::string& name) {
+    pid_t found = 0;
+    DIR* tasks = opendir("/proc/self/task");
+    if (!tasks)
+        return 0;
+    while (dirent* entry = readdir(tasks)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string line;
+        if (std::getline(comm, line) && line == name)
+            found = static_cast<pid_t>(std::atoi(entry->d_name));
+    }
+    closedir(tasks);
+    return found;
+}
+
+using PlayerThread = TransportTest;
+
+}  // namespace
+
+void* operator new(std::size_t bytes) {
+    return Allocate(bytes);
+}
+void* operator new[](std::size_t bytes) {
+    return Allocate(bytes);
+}
+void* operator new(std::size_t bytes, std::align_val_t alignment) {
+    return Allocate(bytes, static_cast<std::size_t>(alignment));
+}
+void* operator new[](std::size_t bytes, std::align_val_t alignment) {
+    return Allocate(bytes, static_cast<std::size_t>(alignment));
+}
+void operator delete(void* block) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::align_val_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::align_val_t) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
+    std::free(block);
+}
+
+TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEdits) {
+    // The count works: an allocation on the watched thread is seen.
+    static int* volatile probe;
+    watched = gettid();
+    probe = new int(1);
+    watched = 0;
+    delete probe;
+    ASSERT_EQ(allocations.exchange(0), 1);
+
+    wave::SetVirtualPacing(0, wave::Pacing::RealTime);
+    ASSERT_EQ(Mixer->AddCard(0), 1);
+    std::vector<Channel*> tracks;
+    for (int n = 0; n < 16; ++n) {
+        tracks.push_back(AddTrack(n % 2 == 0, n % 3 != 0, n * 1024, 200000));
+        if (n % 4 == 0)
+            Automate(tracks.back(), 50 + 40 * n, 0.8f, 0.1f);
+    }
+    Mixer->Play();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const pid_t player = ThreadNamed("zembla-player");
+    ASSERT_NE(player, 0);
+    watched = player;
+    for (int step = 0; step < 40; ++step) {
+        Channel* track = tracks[static_cast<size_t>(step % 16)];
+        track->Enable(step % 3 != 0);
+        track->SetOffsetVol(0.5f + 0.01f * static_cast<float>(step));
+        track->Fade(static_cast<unsigned long>(Mixer->GetPos_ms() + 100),
+                    static_cast<unsigned long>(Mixer->GetPos_ms() + 400), EventTypes::VolumeFade,
+                    0.25f);
+        track->RealTimeFade(true, true);
+        track->Volume(0.7f);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        track->RealTimeFade(false, true);
+    }
+    const int32_t heard = PlayPos.load();
+    watched = 0;
+    Mixer->Stop();
+    EXPECT_GT(heard, 44100 / 2) << "the player ran";
+    EXPECT_EQ(allocations.load(), 0);
+}
