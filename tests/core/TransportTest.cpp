@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 
 #include "core/TransportTestSupport.h"
@@ -361,17 +362,24 @@ class TransportOnAlsa : public Transport {
 }  // namespace
 
 TEST_F(TransportOnAlsa, ASongPlaysBitExactThroughTheFilePlugIn) {
+    // The file plug-in over the clocked card: what is played lands in the file, at the real
+    // rate (over "null" the file would grow as fast as the player can mix).
     const std::string out = PathIn("played.raw");
-    UseAsoundrc("pcm.zembla_file { type file slave.pcm \"null\" format \"raw\" file \"" + out +
-                    "\"\n  hint { show on description \"Zembla file card\" } }\n",
+    UseAsoundrc("pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
+                "\" }\npcm.zembla_file { type file slave.pcm { type zembla_clocked } "
+                "format \"raw\" file \"" +
+                    out + "\"\n  hint { show on description \"Zembla file card\" } }\n",
                 "Zembla file card");
     Mixer->SetPos_ms(1000);
     SongOfSixTracks(42 * 1024);
     Mixer->Play();
-    EXPECT_TRUE(WaitUntil([&] { return ReadWholeFile(out).size() >= 30 * 8192; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        std::error_code ignored;
+        return std::filesystem::file_size(out, ignored) >= 20 * 8192;
+    }));
     Mixer->Stop();
     const std::string played = ReadWholeFile(out);
-    ASSERT_GE(played.size(), 30u * 8192);
+    ASSERT_GE(played.size(), 20u * 8192);
     EXPECT_TRUE(PlayedAsModelled(played, 0, 42 * 1024));
 }
 
