@@ -67,6 +67,47 @@ void* operator new(std::size_t bytes, std::align_val_t alignment) {
 void* operator new[](std::size_t bytes, std::align_val_t alignment) {
     return Allocate(bytes, static_cast<std::size_t>(alignment));
 }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(bytes);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(bytes);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new(std::size_t bytes, std::align_val_t alignment, const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(bytes, static_cast<std::size_t>(alignment));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void* operator new[](std::size_t bytes, std::align_val_t alignment,
+                     const std::nothrow_t&) noexcept {
+    try {
+        return Allocate(bytes, static_cast<std::size_t>(alignment));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+void operator delete(void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
+void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
+    std::free(block);
+}
 void operator delete(void* block) noexcept {
     std::free(block);
 }
