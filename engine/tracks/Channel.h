@@ -6,6 +6,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "core/PalkExport.h"
 #include "tracks/ChannelEvent.h"
@@ -62,6 +63,24 @@ class PALKENG_API Channel {
     void DispNext() {}
     void DispInput() {}
     void SetSampleRate(unsigned int /*rate*/) {}
+
+    // Recording: arms the track on its card (throws DisplayedError "No soundcard for channel
+    // %d" without one, or what SoundCard::Rec throws), and disarms it.
+    void Rec();
+    void StopRec();
+
+    // The track's audio. Positions in milliseconds; the file work is the track file's.
+    // Reads a WAV file into the track from position_ms on (or from the play position).
+    void ImportWav(const char* path, int position_ms);
+    void ImportWav(const char* path);
+    void ExportToWave(const char* path);
+    // Deletes the whole track's audio, or clears [from_ms, to_ms) (the track does not shift).
+    void ClearData();
+    void ClearData(int from_ms, int to_ms);
+    void BuildPeakData(int resolution_ms);
+    void GetPeakData(unsigned char** peaks, int* count);
+    // Appends the start and end of every piece, in order, in milliseconds.
+    void GetFileTimes_ms(std::vector<uint32_t>& times) const;
 
     // The track's length in frames, gaps included; 0 for a track without a format.
     int GetTotalLength() const;
