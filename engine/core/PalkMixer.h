@@ -66,6 +66,11 @@ class PALKENG_API PalkMixer {
     bool IsPlaying_b() const { return playing.load(); }
     void Play();
     void Stop();
+    // Records on every armed card: moves to where the lag compensation allows, starts playback
+    // when stopped, and starts the takes at PlayPos + LagTime. A card that cannot start its take
+    // stops the whole run (the other takes are kept) and Rec throws its error.
+    void Rec();
+    bool IsRecording_b() const { return recording.load(); }
     // While playing, a move is a Stop and a Play from the new place.
     void SetPos(int frames);
     // Rounded down to a multiple of 1024 frames.

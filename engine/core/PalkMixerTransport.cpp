@@ -117,6 +117,16 @@ void PalkMixer::Stop() {
     {
         // Taken between two buffer cycles: no card is stopped in the middle of a mix pass.
         std::lock_guard<std::mutex> engine(engineLock_);
+        // The takes end first and are finished (the recorders never take the engine lock),
+        // then the devices stop.
+        for (SoundCard* card : cards_) {
+            try {
+                card->RecStop(false);
+            } catch (...) {
+                if (!failure)
+                    failure = std::current_exception();
+            }
+        }
         StopCards(activeCards_.data(), activeCards_.size(), failure);
     }
     if (player_.joinable()) {
@@ -133,6 +143,30 @@ void PalkMixer::Stop() {
     MixPos = position;
     if (failure)
         std::rethrow_exception(failure);
+}
+
+void PalkMixer::Rec() {
+    if (recording)
+        return;
+    // A negative lag places the take earlier than the heard position: the run starts late
+    // enough that the take starts at the song's first frame or after it.
+    const int64_t position = std::max<int64_t>(MixPos.load(), -int64_t{SoundCard::LagTime});
+    SetPos(static_cast<int>(std::min<int64_t>(position, std::numeric_limits<int32_t>::max())));
+    recording = true;
+    try {
+        if (!playing)
+            Play();
+        for (SoundCard* card : cards_)
+            card->RecStart();
+    } catch (...) {
+        recording = false;
+        try {
+            Stop();
+        } catch (const OrvellError&) {
+            // The error that stopped the take is the one to report.
+        }
+        throw;
+    }
 }
 
 void PalkMixer::StopCards(SoundCard* const* cards, size_t count, std::exception_ptr& firstError) {

@@ -8,6 +8,7 @@
 #include "platform/os/Event.h"
 #include "platform/wave/WaveApi.h"
 #include "soundcard/BufferRing.h"
+#include "soundcard/SoundCardBuffers.h"
 #include "soundcard/WaveBuff.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"
@@ -23,15 +24,6 @@ constexpr uint32_t BufferWaitSliceMs = 100;
 
 }  // namespace
 
-// Every output and input buffer of the card, and the lists that refer to them.
-struct SoundCard::Buffers {
-    std::vector<std::unique_ptr<Outbuff>> output;
-    BufferRing<Outbuff> free;    // ready to be mixed into (guarded by the playback lock)
-    BufferRing<Outbuff> filled;  // mixed, waiting to be written (the run's own thread)
-    std::vector<std::unique_ptr<Inbuff>> input;
-    BufferRing<Inbuff> recorded;  // filled by the device (guarded by the record-queue lock)
-};
-
 SoundCard::SoundCard(char index)
     : Index(static_cast<int8_t>(index)), buffers_(std::make_unique<Buffers>()) {
     recordFileClosed_ = std::make_unique<Event>(true, true);
@@ -39,6 +31,8 @@ SoundCard::SoundCard(char index)
 }
 
 SoundCard::~SoundCard() {
+    if (recorder_.joinable())
+        ReleaseRecording();
     if (recorder_.joinable()) {
         exit_ = true;
         recordData_->Set();
@@ -328,14 +322,4 @@ void SoundCard::StopPlayback() {
         throw GetError(result, DeviceNumber());
     waveOut_ = nullptr;
     bufferReturned_->Set();
-}
-
-void SoundCard::Recorder() {
-    // Waits for captured buffers until the card goes away. The exit flag is checked after
-    // every wake-up, so a card destroyed right after Init still ends its recorder.
-    for (;;) {
-        recordData_->Wait();
-        if (exit_)
-            return;
-    }
 }

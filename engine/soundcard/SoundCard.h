@@ -71,8 +71,28 @@ class PALKENG_API SoundCard {
     void BuildMix(Channel* channel);
     bool IsBouncing() const { return bounceTarget_ != nullptr; }
 
+    // Recording. Rec arms the card for file: opens the wave-in device in the file's format at
+    // rate and starts it with no buffer queued, so nothing is captured yet (throws
+    // DisplayedError "Enable R before starting." while playing, "Soundcard allready busy!"
+    // when another track is armed, and the device's error when it cannot be opened).
+    void Rec(SuperWaveFile* file, int rate);
+    // Starts the take at PlayPos + LagTime: every input buffer goes to the device and the
+    // recorder appends each filled one to the file. Nothing happens on a card that is not
+    // armed.
+    void RecStart();
+    // Ends the take and returns once the file is finished with everything captured; final
+    // also disarms and closes the device (DisplayedError "Disable R after stopping." while
+    // playing).
+    void RecStop(bool final);
+    // The peak of the latest captured buffer (0 before the card was armed).
+    unsigned short GetInputMeterValue();
+    // Input buffers written to the track since the card was made (for progress and tests).
+    uint64_t RecordedBufferCount() const { return recordedBuffers_.load(); }
+    // Whether a take is open: its file is not finished yet.
+    bool IsCapturing() const;
+
     bool Muted_b() const { return muted_.load(); }
-    bool HasRecordingFile() const { return recordingFile_ != nullptr; }
+    bool HasRecordingFile() const { return recordingFile_.load() != nullptr; }
     // The wave-out device failed during the run (unplugged, driver error): the run must end.
     bool PlaybackFailed() const { return playbackFailed_.load(); }
 
@@ -107,6 +127,10 @@ class PALKENG_API SoundCard {
   protected:
     // Driver thread: a played (or returned) output buffer is free again.
     void WaveOutProc(Outbuff* buffer);
+    // Driver thread: a filled (or returned) input buffer goes to the recorder. No I/O here.
+    void waveInProc(Inbuff* buffer);
+    // Recorder thread: the last input buffer of a take came back: finishes the file.
+    void CloseRecFile();
 
   private:
     friend class PalkMixer;
@@ -120,7 +144,20 @@ class PALKENG_API SoundCard {
     void ReturnUnsent(Outbuff* buffer);
     static void OutCallback(wave::WaveOut* device, uint32_t message, void* instance,
                             wave::WaveHeader* header);
+    static void InCallback(wave::WaveIn* device, uint32_t message, void* instance,
+                           wave::WaveHeader* header);
     void Recorder();
+    // Recorder thread: one filled buffer: written, then given back to the device while the
+    // take goes on, or counted as drained.
+    void RecordBuffer(Inbuff* buffer);
+    // A buffer that will not go back to the device this take; the last one closes the file.
+    void BufferDrained();
+    // Ends the take after the disk or the device failed: capture stops, the error is queued,
+    // the file is finished with what reached the disk.
+    void EndTakeAfterFailure(const std::string& reason);
+    // Disarms on the way out: the take (if any) is finished and the device closed.
+    void ReleaseRecording();
+    void MixerInit();
     uint32_t DeviceNumber() const;
 
     std::mutex recordQueueLock_;
@@ -128,17 +165,25 @@ class PALKENG_API SoundCard {
     std::unique_ptr<Buffers> buffers_;
     std::atomic<bool> muted_{false};
     std::atomic<wave::WaveOut*> waveOut_{nullptr};
-    wave::WaveIn* waveIn_ = nullptr;
+    std::atomic<wave::WaveIn*> waveIn_{nullptr};
     std::atomic<bool> exit_{false};
     std::atomic<bool> clock_{false};
     std::atomic<bool> playbackFailed_{false};
-    SuperWaveFile* recordingFile_ = nullptr;
+    std::atomic<SuperWaveFile*> recordingFile_{nullptr};
     std::atomic<Channel*> bounceTarget_{nullptr};
     std::unique_ptr<Event> bufferReturned_;
     std::unique_ptr<Event> recordData_;
     std::thread recorder_;
-    bool closeAfterStop_ = false;
+    std::atomic<bool> closeAfterStop_{false};
     std::unique_ptr<Event> recordFileClosed_;
+    // Held while the recorder decides whether a buffer goes back to the device, and while a
+    // take is ended (Writing cleared): a buffer is either queued before the device is reset
+    // (and comes back) or counted as drained, never left queued into the next take.
+    std::mutex captureLock_;
+    unsigned drained_ = 0;                 // guarded by captureLock_
+    std::atomic<bool> takeFailed_{false};  // the disk or the device failed this take
+    std::atomic<bool> meterReady_{false};
+    std::atomic<uint64_t> recordedBuffers_{0};
     Outbuff* currentBuffer_ = nullptr;
 };
 

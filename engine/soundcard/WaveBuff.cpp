@@ -77,8 +77,8 @@ void Inbuff::Prepare(wave::WaveIn* device) {
     prepared_ = 1;
 }
 
-void Inbuff::Add() {
-    wave::WaveInAddBuffer(device_, &header_);
+wave::Result Inbuff::Add() {
+    return wave::WaveInAddBuffer(device_, &header_);
 }
 
 void Inbuff::Unprepare() {

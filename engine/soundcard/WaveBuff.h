@@ -62,8 +62,9 @@ class Inbuff : public WaveBuff {
 
     // Throws InternalError "Can't prepare header!!".
     void Prepare(wave::WaveIn* device);
-    // Hands the buffer to the device to be filled.
-    void Add();
+    // Hands the buffer to the device to be filled; the device's answer (NoDriver once it
+    // failed).
+    wave::Result Add();
     // Throws InternalError "Can't unprepare header".
     void Unprepare() override;
 

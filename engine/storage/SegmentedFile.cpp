@@ -235,9 +235,21 @@ int32_t SegmentedFile::Write(const uint8_t* data, size_t count) {
     return Position;
 }
 
+void SegmentedFile::NoteWriteFailure(int error) {
+    if (writeError_ == 0)
+        writeError_ = error;
+}
+
+int SegmentedFile::TakeWriteError() {
+    const int error = writeError_;
+    writeError_ = 0;
+    return error;
+}
+
 void SegmentedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
     if (count == 0 || !data)
         return;
+    errno = 0;
     if (offset < 0) {
         size_t before =
             static_cast<size_t>(std::min<int64_t>(-offset, static_cast<int64_t>(count)));
@@ -270,6 +282,7 @@ void SegmentedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
     } else {
         segment = InsertNewSegment(index, static_cast<int32_t>(offset));
         if (!segment) {
+            NoteWriteFailure(errno != 0 ? errno : EIO);
             WriteLog("can't create a segment file for " + Name);
             return;
         }
@@ -284,7 +297,9 @@ void SegmentedFile::WriteAt(int64_t offset, const uint8_t* data, size_t count) {
             part = static_cast<size_t>(next->Start - segment->Start - at);
         size_t written = part > 0 ? segment->WriteAt(at, data, part) : 0;
         if (written < part) {
-            WriteLog("can't write segment file " + segment->FileName + ": " + std::strerror(errno));
+            const int error = errno != 0 ? errno : EIO;
+            NoteWriteFailure(error);
+            WriteLog("can't write segment file " + segment->FileName + ": " + std::strerror(error));
             return;
         }
         if (part == count)

@@ -87,6 +87,10 @@ class PALKENG_API SegmentedFile {
     // its own, so the stream's position, cache and handles stay as they are.
     void WriteRealFile(const std::string& path, const uint8_t* header, size_t headerLength);
 
+    // The errno of the first write that failed (a segment that could not be created or written:
+    // a full disk, a file-size limit) since the last call, and forgets it; 0 when none did.
+    int TakeWriteError();
+
     int32_t GetPosition() const { return Position; }
     uint8_t GetFillByte() const { return FillByte; }
     uint32_t GetCreateFlags() const { return CreateFlags; }
@@ -111,6 +115,9 @@ class PALKENG_API SegmentedFile {
 
   private:
     friend class FileSegment;
+
+    void NoteWriteFailure(int error);
+    int writeError_ = 0;
     friend class SegmentReader;
 
     // A name for a new segment: the metafile's name with the smallest N from 1 up inserted

@@ -243,6 +243,7 @@ void SuperWaveFile::KeepDurable() {
         // The cache's bytes go to their place now and stay in the cache: when it is full it is
         // written whole over them, and the position moves on then.
         WriteAt(Position, Cache->Data(), CacheFill);
+        ThrowIfWriteFailed();
     }
     SyncHandles();
     notDurable_ = 0;
@@ -252,6 +253,20 @@ void SuperWaveFile::WriteCache(size_t bytes) {
     Write(Cache->Data(), bytes);
     CacheFill = 0;
     cacheHoldsWrites_ = false;
+    ThrowIfWriteFailed();
+}
+
+void SuperWaveFile::ThrowIfWriteFailed() {
+    if (const int error = TakeWriteError())
+        throw DisplayedError("Can't write the track file " + Name + ": " + std::strerror(error));
+}
+
+void SuperWaveFile::DropPendingWrites() {
+    if (cacheHoldsWrites_)
+        CacheFill = 0;
+    cacheHoldsWrites_ = false;
+    CachePrimed = false;
+    TakeWriteError();
 }
 
 void SuperWaveFile::AppendBytes(const void* data, size_t count) {
@@ -260,6 +275,7 @@ void SuperWaveFile::AppendBytes(const void* data, size_t count) {
         return;
     if (!Cache->Data()) {
         Write(in, count);
+        ThrowIfWriteFailed();
         return;
     }
     if (!cacheHoldsWrites_) {

@@ -58,7 +58,8 @@ class PALKENG_API SuperWaveFile : public SegmentedFile {
     // or there is no scratch block. Never allocates.
     bool ReadMixBuffer(short* data);
 
-    // Appends one recorded (or bounced) buffer at the position.
+    // Appends one recorded (or bounced) buffer at the position. The appends (and Flush, Save,
+    // KeepDurable) throw DisplayedError when the bytes could not be written (disk full).
     void AppendRecorded(const wave::WaveHeader& header);
     // Recorder thread, after each AppendRecorded of a take: keeps the take durable as it is
     // recorded. Before the audio not yet on the disk could exceed one second (judged by the
@@ -69,6 +70,9 @@ class PALKENG_API SuperWaveFile : public SegmentedFile {
     void AppendBytes(const void* data, size_t count);
     // Writes the bytes waiting in the cache, padded with the fill byte to a multiple of 1024.
     void Flush();
+    // After a write failed: forgets the bytes waiting in the cache, so that the track can be
+    // finished and saved with what reached the disk.
+    void DropPendingWrites();
     // Ends a recording: pads the waiting bytes with the fill byte (silence in the track's
     // format) to a multiple of the buffer length (within the cache), closes the segment files
     // and saves the track.
@@ -120,6 +124,9 @@ class PALKENG_API SuperWaveFile : public SegmentedFile {
     void ReadHeaderFile(const std::string& baseName);
     bool WriteHeaderFile();
     void WriteCache(size_t bytes);
+    // A write that did not reach the disk is an error, not a silent loss: DisplayedError
+    // naming the file and the reason.
+    void ThrowIfWriteFailed();
 
     // While writing: bytes of Cache not yet written; while reading: bytes of Cache consumed.
     uint32_t CacheFill = 0;

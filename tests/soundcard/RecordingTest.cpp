@@ -1,0 +1,437 @@
+// Recording through the engine: takes on virtual cards and through ALSA's file plug-in, where
+// they land (the lag), what they hold (byte for byte what the card delivered), arming rules,
+// and takes that end because the disk, the device or the whole process failed.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include "core/TransportTestSupport.h"
+#include "platform/wave/BackendSelection.h"
+#include "platform/wave/WaveApi.h"
+#include "platform/wave/virtual/VirtualCards.h"
+#include "soundcard/SoundCard.h"
+#include "soundcard/WaveBuff.h"
+#include "support/TempDir.h"
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+constexpr uint32_t BufferFrames = 2048;
+
+// Stereo 16-bit frames that carry their own number (left: low half, right: high half), so
+// that a take shows which frames of the input it holds.
+std::string NumberedFrames(uint32_t first, size_t count) {
+    std::string bytes(count * 4, '\0');
+    for (size_t i = 0; i < count; ++i) {
+        const auto n = static_cast<uint32_t>(first + i);
+        for (int b = 0; b < 4; ++b)
+            bytes[4 * i + static_cast<size_t>(b)] = static_cast<char>((n >> (8 * b)) & 0xFF);
+    }
+    return bytes;
+}
+
+uint32_t FrameNumber(const std::string& bytes, size_t frame) {
+    uint32_t n = 0;
+    for (int b = 3; b >= 0; --b)
+        n = n << 8 | static_cast<uint8_t>(bytes[4 * frame + static_cast<size_t>(b)]);
+    return n;
+}
+
+// How many frames from the start run on one after another.
+size_t NumberedRun(const std::string& bytes) {
+    size_t frames = bytes.size() / 4;
+    size_t run = frames > 0 ? 1 : 0;
+    while (run < frames && FrameNumber(bytes, run) == FrameNumber(bytes, 0) + run)
+        ++run;
+    return run;
+}
+
+bool AllZeroFrom(const std::string& bytes, size_t from) {
+    return bytes.find_first_not_of('\0', from) == std::string::npos;
+}
+
+uint64_t FramesIn(Clock::duration elapsed) {
+    return static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * 44100);
+}
+
+class Recording : public TransportTest {
+  protected:
+    void TearDown() override {
+        SoundCard::LagTime = 0;
+        TransportTest::TearDown();
+    }
+    SoundCard* OpenCard(unsigned card, wave::Pacing pacing) {
+        wave::SetVirtualPacing(card, pacing);
+        EXPECT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
+        return Mixer->GetSoundcard(SoundCard::Antal - 1);
+    }
+    // A new stereo 16-bit track on card, with the cache a track gets by default, armed.
+    Channel* ArmedTrack(int card = 0, int cacheBytes = static_cast<int>(BufferSize) * 100) {
+        Channel* channel = Mixer->AddChannel();
+        channel->SetCache(cacheBytes);
+        channel->GetChannelFile()->Open("channel" + std::to_string(channel->GetIndex()) + "_");
+        channel->SetFormat(true, true);
+        if (card != 0)
+            channel->SetSoundCard(static_cast<char>(card));
+        channel->Rec();
+        return channel;
+    }
+    static bool RecordFor(SoundCard* card, uint64_t buffers) {
+        const uint64_t until = card->RecordedBufferCount() + buffers;
+        return WaitUntil([&] { return card->RecordedBufferCount() >= until; });
+    }
+    // The bytes of the track's one piece, and where it starts.
+    static std::string Piece(Channel* channel, int32_t& start) {
+        SuperWaveFile* file = channel->GetChannelFile();
+        const std::vector<int32_t> pieces = file->GetSegments();
+        if (pieces.size() != 3)
+            return {};
+        start = pieces[0];
+        std::string bytes(static_cast<size_t>(pieces[2]), '\0');
+        file->ReadAt(start, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+        return bytes;
+    }
+    // Every input buffer is back with the card, none left at the device.
+    static void ExpectTakeClosed(SoundCard* card) {
+        EXPECT_FALSE(card->IsCapturing());
+        for (size_t i = 0; i < card->InputBufferCount(); ++i) {
+            EXPECT_FALSE(card->InputBuffer(i).Prepared()) << i;
+            EXPECT_EQ(card->InputBuffer(i).Header()->Flags & wave::HeaderInQueue, 0u) << i;
+        }
+    }
+};
+
+}  // namespace
+
+TEST_F(Recording, ATakeHoldsTheCardsInputFromTheMomentRecordingStartedAtPlayPosPlusLag) {
+    SoundCard* card = OpenCard(0, wave::Pacing::RealTime);
+    AddTrack(true, true, 0, 300000);
+    AddTrack(false, true, 4096, 200000);
+    wave::SetVirtualCaptureSource(0, wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
+    SoundCard::LagTime = 3000;
+    Mixer->SetPos(10240);
+
+    const auto beforeArm = Clock::now();
+    Channel* take = ArmedTrack();
+    const auto armed = Clock::now();
+    EXPECT_EQ(Mixer->GetSongLength_ms(), 300000 * 1000 / 44100) << "the armed track is left out";
+    std::this_thread::sleep_for(300ms);
+    wave::TakePlayedBytes(0);
+    const auto beforeRec = Clock::now();
+    Mixer->Rec();
+    const auto recording = Clock::now();
+    ASSERT_TRUE(RecordFor(card, 12));
+    Mixer->Stop();
+    ExpectTakeClosed(card);
+
+    // The other tracks played meanwhile, the armed one stayed silent.
+    EXPECT_TRUE(PlayedAsModelled(wave::TakePlayedBytes(0), 0, 10240));
+    int32_t start = -1;
+    const std::string bytes = Piece(take, start);
+    EXPECT_EQ(start, (10240 + 3000) * 4 / 1024 * 1024 + 1024) << "rounded up to 1024 bytes";
+    const size_t run = NumberedRun(bytes);
+    EXPECT_GE(run, 12u * BufferFrames);
+    EXPECT_TRUE(AllZeroFrom(bytes, run * 4)) << "the take ends in silence, not in old input";
+    // The first frame is the one that arrived when the take started, not when the track was
+    // armed.
+    const uint32_t first = FrameNumber(bytes, 0) - 1;
+    EXPECT_GE(first, FramesIn(beforeRec - armed));
+    EXPECT_LE(first, FramesIn(recording - beforeArm) + BufferFrames);
+    EXPECT_TRUE(take->IsRecording()) << "still armed after the stop";
+    take->StopRec();
+    EXPECT_FALSE(card->HasRecordingFile());
+}
+
+TEST_F(Recording, ANegativeLagStartsTheRunLaterAndASecondTakeOverwritesTheFirstInPlace) {
+    SoundCard* card = OpenCard(0, wave::Pacing::RealTime);
+    wave::SetVirtualCaptureSource(0, wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
+    Channel* take = ArmedTrack();
+
+    // Before the song's start the lag leaves no room: refused, with the lag named.
+    SoundCard::LagTime = -1000;
+    PlayPos = 500;
+    try {
+        card->RecStart();
+        FAIL() << "no take can start before frame 0";
+    } catch (const DisplayedError& error) {
+        EXPECT_EQ(error.Message,
+                  "You use a lag compensation of -1000 samples. Please record from a position "
+                  "after that time");
+    }
+    const auto before = Clock::now();
+    card->RecStop(false);  // armed, never started: nothing to wait for
+    EXPECT_LT(Clock::now() - before, 100ms);
+
+    Mixer->SetPos(0);
+    Mixer->Rec();
+    EXPECT_GE(PlayPos.load(), 1000) << "the run starts where the lag allows";
+    ASSERT_TRUE(RecordFor(card, 40));
+    Mixer->Stop();
+    int32_t start = -1;
+    const std::string first = Piece(take, start);
+    EXPECT_EQ(start, 0);
+    const size_t firstRun = NumberedRun(first);
+    ASSERT_GE(firstRun, 40u * BufferFrames);
+
+    SoundCard::LagTime = 0;
+    wave::SetVirtualCaptureSource(0,
+                                  wave::VirtualCaptureSource::Pcm(NumberedFrames(5000000, 500000)));
+    Mixer->SetPos(4 * BufferFrames);
+    Mixer->Rec();
+    ASSERT_TRUE(RecordFor(card, 3));
+    Mixer->Stop();
+    const std::string both = Piece(take, start);
+    ASSERT_EQ(both.size(), first.size()) << "the second take lies inside the first";
+    EXPECT_EQ(start, 0);
+    const size_t at = 4 * BufferFrames * 4;
+    EXPECT_EQ(both.substr(0, at), first.substr(0, at));
+    const std::string second = both.substr(at);
+    const size_t secondRun = NumberedRun(second);
+    EXPECT_GE(FrameNumber(second, 0), 5000000u);
+    EXPECT_GE(secondRun, 3u * BufferFrames);
+    // Padded with silence to a multiple of the buffer length (taken as bytes); from there on
+    // the first take is as it was.
+    const size_t secondEnd = at + (secondRun * 4 + 2047) / 2048 * 2048;
+    EXPECT_TRUE(AllZeroFrom(both.substr(0, secondEnd), at + secondRun * 4));
+    EXPECT_EQ(both.substr(secondEnd), first.substr(secondEnd));
+}
+
+TEST_F(Recording, ArmingAndDisarmingFollowTheTransportAndTheCardsOneTrack) {
+    Channel* channels[4] = {Mixer->AddChannel(), Mixer->AddChannel(), Mixer->AddChannel(),
+                            Mixer->AddChannel()};
+    try {
+        channels[3]->Rec();
+        FAIL() << "no card";
+    } catch (const DisplayedError& error) {
+        EXPECT_EQ(error.Message, "No soundcard for channel 3");
+    }
+    EXPECT_FALSE(channels[3]->IsRecording());
+
+    SoundCard* card = OpenCard(0, wave::Pacing::RealTime);
+    OpenCard(1, wave::Pacing::RealTime);
+    for (Channel* channel : channels) {
+        channel->GetChannelFile()->Open("channel" + std::to_string(channel->GetIndex()) + "_");
+        channel->SetFormat(true, true);
+    }
+    channels[0]->Rec();
+    auto expectRefused = [](Channel* channel, const char* text) {
+        try {
+            channel->Rec();
+            ADD_FAILURE() << text;
+        } catch (const OrvellError& error) {
+            EXPECT_EQ(error.Message, text);
+        }
+        EXPECT_FALSE(channel->IsRecording());
+    };
+    expectRefused(channels[1], "Soundcard allready busy!");
+    channels[2]->SetSoundCard(1);
+    wave::SetVirtualOpenResult(1, wave::Allocated);
+    expectRefused(channels[2],
+                  "The specified resource is already allocated.\nDevice: Virtual card 1");
+    EXPECT_FALSE(Mixer->GetSoundcard(1)->HasRecordingFile());
+    wave::SetVirtualOpenResult(1, wave::NoError);
+
+    Mixer->Play();
+    expectRefused(channels[2], "Enable R before starting.");
+    try {
+        channels[0]->StopRec();
+        FAIL() << "disarmed while playing";
+    } catch (const DisplayedError& error) {
+        EXPECT_EQ(error.Message, "Disable R after stopping.");
+    }
+    EXPECT_TRUE(channels[0]->IsRecording());
+    Mixer->Stop();
+    channels[0]->StopRec();
+    EXPECT_FALSE(channels[0]->IsRecording());
+    EXPECT_FALSE(card->HasRecordingFile());
+    EXPECT_EQ(channels[0]->GetTotalLength(), 0) << "armed and disarmed, nothing recorded";
+}
+
+TEST_F(Recording, TakesStartedAndStoppedAtRandomMomentsEachCloseWithEveryBufferAccountedFor) {
+    // Capture as fast as buffers are given back: the recorder re-queues while the takes end.
+    SoundCard* card = OpenCard(0, wave::Pacing::FreeRunning);
+    wave::SetVirtualCaptureSource(0, wave::VirtualCaptureSource::TestSignal());
+    Channel* take = ArmedTrack();
+    std::mt19937 random(9);
+    for (int i = 0; i < 60; ++i) {
+        Mixer->SetPos(0);
+        Mixer->Rec();
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 5000));
+        Mixer->Stop();
+        ExpectTakeClosed(card);
+        if (HasFailure())
+            FAIL() << "take " << i;
+    }
+    OrvellError error;
+    EXPECT_FALSE(Mixer->GetLastError(error)) << error.Message;
+    EXPECT_GT(take->GetTotalLength(), 0);
+    take->StopRec();
+}
+
+namespace {
+
+// A take that ends by itself: a failure in the middle of it.
+class FailingTake : public Recording {
+  protected:
+    // Records, makes fail() happen, and checks that the take ended on its own with the error
+    // queued and what came before kept, readable after the track is opened again.
+    void ExpectTakeKeptAfter(const std::function<void()>& fail) {
+        card_ = OpenCard(0, wave::Pacing::RealTime);
+        wave::SetVirtualCaptureSource(0,
+                                      wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
+        Channel* take = ArmedTrack();
+        Mixer->Rec();
+        ASSERT_TRUE(RecordFor(card_, 30));
+        const uint64_t before = card_->RecordedBufferCount();
+        fail();
+        ASSERT_TRUE(WaitUntil([&] { return !card_->IsCapturing(); }, 5000))
+            << "the take ends without a Stop";
+        bool reported = false;
+        OrvellError error;
+        while (Mixer->GetLastError(error))
+            reported = reported || error.Message.starts_with("Recording on Virtual card 0 stopped");
+        EXPECT_TRUE(reported) << error.Message;
+        try {
+            Mixer->Stop();
+        } catch (const OrvellError&) {
+            // A lost card may refuse to close; the take is what matters here.
+        }
+        take->StopRec();
+
+        SuperWaveFile reopened;
+        reopened.Open("channel" + std::to_string(take->GetIndex()) + "_");
+        ASSERT_EQ(reopened.GetSegmentCount(), 1);
+        std::string bytes(static_cast<size_t>(reopened.GetTotalBytes()), '\0');
+        reopened.ReadAt(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+        EXPECT_GE(NumberedRun(bytes), (before - 1) * BufferFrames - 51200);
+    }
+    SoundCard* card_ = nullptr;
+};
+
+}  // namespace
+
+TEST_F(FailingTake, AFullDiskEndsTheTakeWithTheErrorQueuedAndKeepsWhatWasWritten) {
+    struct rlimit saved {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = signal(SIGXFSZ, SIG_IGN);
+    ExpectTakeKeptAfter([&] {
+        // No file may grow past what the take holds now, plus a little.
+        struct stat info {};
+        ASSERT_EQ(stat("channel0_1", &info), 0);
+        struct rlimit limit = saved;
+        limit.rlim_cur = static_cast<rlim_t>(info.st_size) + 64 * 1024;
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    });
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+}
+
+TEST_F(FailingTake, ACardUnpluggedInTheMiddleEndsTheTakeAndKeepsWhatItDelivered) {
+    ExpectTakeKeptAfter([] { wave::SetVirtualFault(0, wave::VirtualFault::Lost); });
+    wave::SetVirtualFault(0, wave::VirtualFault::None);
+}
+
+TEST_F(Recording, ATakeSurvivesTheProcessBeingKilledInTheMiddleOfIt) {
+    // The child records; it forks before any engine thread exists, so it is whole.
+    const std::string progress = PathIn("progress");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        wave::SetVirtualPacing(0, wave::Pacing::RealTime);
+        wave::SetVirtualCaptureSource(0,
+                                      wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
+        if (Mixer->AddCard(0) != 1)
+            _exit(3);
+        SoundCard* card = Mixer->GetSoundcard(0);
+        // A cache of 4.6 s: only the take's own syncs bring its audio to the disk in time.
+        ArmedTrack(0, 100 * 8192);
+        Mixer->Rec();
+        for (;;) {
+            WriteWholeFile(progress + ".new", std::to_string(card->RecordedBufferCount()));
+            std::filesystem::rename(progress + ".new", progress);
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+    auto recorded = [&] {
+        std::string text = FileExists(progress) ? ReadWholeFile(progress) : "";
+        return text.empty() ? 0ul : std::stoul(text);
+    };
+    EXPECT_TRUE(WaitUntil([&] { return recorded() >= 90; }));
+    const unsigned long written = recorded();
+    kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself: " << status;
+
+    SuperWaveFile track;
+    track.Open("channel0_");
+    ASSERT_EQ(track.GetSegmentCount(), 1) << "listed from its first byte";
+    EXPECT_EQ(track.Format.BlockAlign, 4) << "the format is on disk too";
+    std::string bytes(static_cast<size_t>(track.GetTotalBytes()), '\0');
+    track.ReadAt(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    // What the recorder wrote is on disk in order, all but at most the last second (and the
+    // buffer the progress report may lag behind).
+    const size_t run = NumberedRun(bytes);
+    EXPECT_EQ(run * 4, bytes.size()) << "nothing but the input";
+    EXPECT_GE(run * 4 + 44100 * 4 + 2 * 8192, written * BufferFrames * 4);
+}
+
+namespace {
+
+class RecordingOnAlsa : public Recording {
+  protected:
+    void TearDown() override {
+        Recording::TearDown();
+        wave::UseAlsa();  // forget this test's configuration
+        wave::UseVirtualCards(VirtualCardCount);
+    }
+};
+
+}  // namespace
+
+TEST_F(RecordingOnAlsa, ATakeThroughTheFilePlugInIsItsInputFileByteForByte) {
+    // The file plug-in over the clocked card: the input file is captured at the real rate.
+    const std::string in = PathIn("input.raw");
+    WriteWholeFile(in, NumberedFrames(1, 44100 * 20));
+    WriteWholeFile(PathIn(".asoundrc"),
+                   "pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
+                   "\" }\npcm.zembla_file { type file slave.pcm { type zembla_clocked } "
+                   "format \"raw\" file \"" +
+                       PathIn("played.raw") + "\" infile \"" + in +
+                       "\"\n  hint { show on description \"Zembla file card\" } }\n");
+    wave::UseAlsa();
+    ASSERT_STREQ(wave::BackendName(), "ALSA");
+    std::list<std::string> names;
+    GetAllSoundCards(names);
+    int device = -1;
+    for (const std::string& name : names)
+        if (name.ends_with(": Zembla file card"))
+            device = std::stoi(name);
+    ASSERT_GE(device, 0);
+    ASSERT_EQ(Mixer->AddCard(static_cast<char>(device)), 1);
+    SoundCard* card = Mixer->GetSoundcard(0);
+    Channel* take = ArmedTrack();
+    Mixer->Rec();
+    ASSERT_TRUE(RecordFor(card, 20));
+    EXPECT_GT(card->GetInputMeterValue(), 0) << "the input level shows";
+    Mixer->Stop();
+    take->StopRec();
+
+    int32_t start = -1;
+    const std::string bytes = Piece(take, start);
+    EXPECT_EQ(start, 0);
+    const size_t run = NumberedRun(bytes);
+    EXPECT_GE(run, 20u * BufferFrames);
+    EXPECT_EQ(bytes.substr(0, run * 4), ReadWholeFile(in).substr(0, run * 4));
+    EXPECT_TRUE(AllZeroFrom(bytes, run * 4));
+}
