@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <utility>
@@ -161,32 +162,53 @@ TEST_F(AlsaFilePlugin, ZemblaAudioNamesTheBackendAndWithoutItVirtualCardsStandIn
 
 namespace {
 
-// A card that runs in real time (the clocked test PCM): what it captures carries frame
-// numbers counted from the moment it was opened; it can be unplugged and stalled by creating
-// files.
-class AlsaClockedCard : public AlsaCards {
+// The cards that run in real time: a virtual one and the clocked ALSA test PCM, held to the
+// same rules. What either captures carries frame numbers (the virtual card's counted from
+// Start, the clocked card's from its opening); either can be unplugged and stalled.
+enum class RealTime { Virtual, ClockedAlsa };
+
+class RealTimeCard : public AlsaCards, public ::testing::WithParamInterface<RealTime> {
   protected:
     static constexpr uint32_t Rate = 44100;
     void SetUp() override {
+        if (GetParam() == RealTime::Virtual) {
+            AlsaCards::SetUp();
+            wave::SetVirtualCaptureSource(
+                0, wave::VirtualCaptureSource::Pcm(NumberedFrames(0, 30 * Rate)));
+            return;
+        }
         UseConfiguration("pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
                          "\" }\n"
                          "pcm.zembla_clocked { type zembla_clocked unplug_when \"" +
-                         unplug + "\"\n  hint { show on description \"Zembla clocked card\" } }\n");
+                         unplug + "\" stall_when \"" + stall +
+                         "\"\n  hint { show on description \"Zembla clocked card\" } }\n");
         card = CardNamed("Zembla clocked card");
         ASSERT_LT(card, names.size());
+    }
+    bool IsVirtual() const { return GetParam() == RealTime::Virtual; }
+    // Lost, Stalled or None: the virtual card's fault, or the clocked card's files.
+    void Fault(wave::VirtualFault fault) {
+        if (IsVirtual())
+            return wave::SetVirtualFault(0, fault);
+        std::remove(unplug.c_str());
+        std::remove(stall.c_str());
+        if (fault != wave::VirtualFault::None)
+            WriteWholeFile(fault == wave::VirtualFault::Lost ? unplug : stall, "");
     }
     static uint64_t FramesIn(std::chrono::steady_clock::duration elapsed) {
         return static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * Rate);
     }
 
     const std::string unplug = home / "unplugged";
+    const std::string stall = home / "stalled";
     uint32_t card = 0;
 };
 
-TEST_F(AlsaClockedCard, ATakeStartsWithTheInputThatArrivedWhenTheFirstBufferWasQueued) {
+TEST_P(RealTimeCard,
+       ATakeStartsWithTheInputOfItsFirstQueuingAndLateBuffersLoseInputOnlyPastTheRing) {
     ASSERT_EQ(OpenIn(card, PcmFormat(Rate, 2, 16)), wave::NoError);
-    const auto opened = std::chrono::steady_clock::now();
     ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
+    const auto started = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(300ms);  // armed: nothing can take the input yet
     buffers = MakeBuffers(4, 2048 * 4);
     const auto queued = std::chrono::steady_clock::now();
@@ -195,21 +217,29 @@ TEST_F(AlsaClockedCard, ATakeStartsWithTheInputThatArrivedWhenTheFirstBufferWasQ
 
     const std::string take = Recorded(buffers);
     ASSERT_EQ(take.size(), 4u * 2048 * 4);
-    EXPECT_GE(FrameNumber(take.data(), 0) + 1, FramesIn(queued - opened))
-        << "no input from before the first buffer was queued";
+    EXPECT_GE(FrameNumber(take.data(), 0) + 1, FramesIn(queued - started))
+        << "what arrived while armed was dropped";
     EXPECT_TRUE(NumberedOneAfterAnother(take));
-    EXPECT_GE(FramesIn(returned.LastReturnTime() - queued), 4u * 2048 - 2);
-    EXPECT_EQ(wave::WaveInGetOverruns(in), 0u);
+    EXPECT_GE(FramesIn(returned.LastReturnTime() - queued), 4u * 2048 - 2)
+        << "the buffers filled at the input's pace, not all at once";
 
-    // Back later than ALSA's ring can hold: an overrun, counted.
-    std::this_thread::sleep_for(wave::CaptureRingMs * 1ms + 500ms);
+    // Back a little late: the card held the input, nothing is lost.
+    std::this_thread::sleep_for(100ms);
     ASSERT_EQ(wave::WaveInAddBuffer(in, &buffers[0]->header), wave::NoError);
     ASSERT_TRUE(returned.WaitFor(5));
+    EXPECT_EQ(FrameNumber(buffers[0]->data.data(), 0), FrameNumber(take.data(), 4 * 2048 - 1) + 1);
+    EXPECT_EQ(wave::WaveInGetOverruns(in), 0u);
+
+    // Back later than the card can hold: the oldest input is lost, and that is counted.
+    const uint32_t heldEnd = FrameNumber(buffers[0]->data.data(), 2047);
+    std::this_thread::sleep_for(wave::CaptureRingMs * 1ms + 500ms);
+    ASSERT_EQ(wave::WaveInAddBuffer(in, &buffers[1]->header), wave::NoError);
+    ASSERT_TRUE(returned.WaitFor(6));
+    EXPECT_GT(FrameNumber(buffers[1]->data.data(), 0), heldEnd + 1);
     EXPECT_EQ(wave::WaveInGetOverruns(in), 1u);
-    EXPECT_GT(FrameNumber(buffers[0]->data.data(), 0), FrameNumber(take.data(), 4 * 2048 - 1) + 1);
 }
 
-TEST_F(AlsaClockedCard, OnlyABufferWrittenAfterTheCardRanDryCountsAsAnUnderrun) {
+TEST_P(RealTimeCard, OnlyABufferWrittenAfterTheCardRanDryCountsAsAnUnderrun) {
     ASSERT_EQ(OpenOut(card, PcmFormat(8000, 1, 16)), wave::NoError);
     buffers = MakeBuffers(3, 1600);  // 100 ms each
     QueueOne(out, *buffers[0]);
@@ -217,31 +247,73 @@ TEST_F(AlsaClockedCard, OnlyABufferWrittenAfterTheCardRanDryCountsAsAnUnderrun) 
     ASSERT_TRUE(returned.WaitFor(2));
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(wave::WaveOutGetUnderruns(out), 0u) << "playing everything is no under-run";
+
+    // The run goes on after a gap.
     QueueOne(out, *buffers[2]);
+    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 1u);
     ASSERT_TRUE(returned.WaitFor(3));
     ASSERT_EQ(wave::WaveOutReset(out), wave::NoError);
-    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 1u);
+    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 1u) << "draining at the end of the run";
 }
 
-TEST_F(AlsaClockedCard, AnUnpluggedCardReturnsEveryBufferFailedAndRefusesMore) {
-    ASSERT_EQ(OpenOut(card, PcmFormat(Rate, 2, 16)), wave::NoError);
-    Buffers captured = MakeBuffers(2, Rate * 4);  // a second each
-    ASSERT_EQ(OpenIn(card, PcmFormat(Rate, 2, 16)), wave::NoError);
-    QueueAll(in, captured);
+// Both directions: what is queued comes back marked failed, what was captured is kept.
+TEST_P(RealTimeCard, AnUnpluggedCardReturnsEveryBufferFailedAndRefusesMoreButCanBeClosed) {
+    const WaveFormat format = PcmFormat(Rate, 2, 16);
+    ASSERT_EQ(OpenOut(card, format), wave::NoError);
+    ASSERT_EQ(OpenIn(card, format), wave::NoError);
+    buffers = MakeBuffers(4, Rate * 4);  // a second each: none is done when the card goes
+    QueueOne(out, *buffers[0]);
+    QueueOne(out, *buffers[1]);
+    QueueOne(in, *buffers[2]);
+    QueueOne(in, *buffers[3]);
     ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
-    buffers = MakeBuffers(3, Rate * 4);
-    QueueAll(out, buffers);
     std::this_thread::sleep_for(100ms);
-    WriteWholeFile(unplug, "");
-    ASSERT_TRUE(returned.WaitFor(5));
+    Fault(wave::VirtualFault::Lost);
+    ASSERT_TRUE(returned.WaitFor(4));
     for (const Returned& seen : returned.All())
-        EXPECT_TRUE(seen.flags & wave::HeaderFailed);
+        EXPECT_EQ(seen.flags, wave::HeaderDone | wave::HeaderPrepared | wave::HeaderFailed);
+    EXPECT_GT(buffers[2]->header.BytesRecorded, 0u);
+    EXPECT_EQ(wave::TakePlayedBytes(0), "") << "nothing was played";
     EXPECT_EQ(wave::WaveOutGetState(out), wave::DeviceState::Failed);
     EXPECT_EQ(wave::WaveInGetState(in), wave::DeviceState::Failed);
     EXPECT_EQ(wave::WaveOutWrite(out, &buffers[0]->header), wave::NoDriver);
-    EXPECT_EQ(wave::WaveInAddBuffer(in, &captured[0]->header), wave::NoDriver);
-    for (auto& buffer : captured)
-        EXPECT_EQ(wave::WaveInUnprepareHeader(in, &buffer->header), wave::NoError);
+    EXPECT_EQ(wave::WaveInAddBuffer(in, &buffers[2]->header), wave::NoDriver);
+    EXPECT_EQ(wave::WaveInStart(in), wave::NoDriver);
+    EXPECT_EQ(wave::WaveOutReset(out), wave::NoError);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(i < 2 ? wave::WaveOutUnprepareHeader(out, &buffers[i]->header)
+                        : wave::WaveInUnprepareHeader(in, &buffers[i]->header),
+                  wave::NoError);
+    }
+    EXPECT_EQ(wave::WaveOutClose(std::exchange(out, nullptr)), wave::NoError);
+    if (IsVirtual()) {
+        EXPECT_EQ(OpenOut(card, format), wave::NoDriver) << "it is still unplugged";
+    }
+    Fault(wave::VirtualFault::None);
+    EXPECT_EQ(OpenOut(card, format), wave::NoError) << "plugged in again";
 }
+
+TEST_P(RealTimeCard, AStalledCardPlaysNothingButResetAndCloseStillReturnAtOnce) {
+    ASSERT_EQ(OpenOut(card, PcmFormat(8000, 1, 16)), wave::NoError);
+    Fault(wave::VirtualFault::Stalled);
+    buffers = MakeBuffers(2, 160);  // 10 ms each
+    QueueAll(out, buffers);
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(returned.Count(), 0u);
+    const auto before = std::chrono::steady_clock::now();
+    ASSERT_EQ(wave::WaveOutReset(out), wave::NoError);
+    EXPECT_EQ(returned.Count(), 2u);
+    EXPECT_EQ(wave::WaveOutGetState(out), wave::DeviceState::Working);
+    for (auto& buffer : buffers)
+        EXPECT_EQ(wave::WaveOutUnprepareHeader(out, &buffer->header), wave::NoError);
+    EXPECT_EQ(wave::WaveOutClose(std::exchange(out, nullptr)), wave::NoError);
+    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
+}
+
+std::string CardName(const ::testing::TestParamInfo<RealTime>& card) {
+    return card.param == RealTime::Virtual ? "Virtual" : "ClockedAlsa";
+}
+INSTANTIATE_TEST_SUITE_P(Cards, RealTimeCard,
+                         ::testing::Values(RealTime::Virtual, RealTime::ClockedAlsa), CardName);
 
 }  // namespace

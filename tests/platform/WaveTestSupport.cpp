@@ -91,26 +91,6 @@ void QueueOne(wave::WaveIn* device, TestBuffer& buffer) {
     EXPECT_EQ(wave::WaveInAddBuffer(device, &buffer.header), wave::NoError);
 }
 
-void QueueAll(wave::WaveOut* device, const Buffers& buffers) {
-    for (const auto& buffer : buffers)
-        QueueOne(device, *buffer);
-}
-
-void QueueAll(wave::WaveIn* device, const Buffers& buffers) {
-    for (const auto& buffer : buffers)
-        QueueOne(device, *buffer);
-}
-
-void ReturnedBuffers::OutCallback(wave::WaveOut*, uint32_t message, void* self,
-                                  wave::WaveHeader* header) {
-    static_cast<ReturnedBuffers*>(self)->Note(message, header);
-}
-
-void ReturnedBuffers::InCallback(wave::WaveIn*, uint32_t message, void* self,
-                                 wave::WaveHeader* header) {
-    static_cast<ReturnedBuffers*>(self)->Note(message, header);
-}
-
 void ReturnedBuffers::OnReturn(std::function<void(wave::WaveHeader*)> action) {
     std::lock_guard<std::mutex> guard(lock_);
     action_ = std::move(action);
@@ -174,9 +154,10 @@ void WaveDeviceTest::TearDown() {
 }
 
 wave::Result WaveDeviceTest::OpenOut(uint32_t card, const WaveFormat& format) {
-    return wave::WaveOutOpen(&out, card, format, &ReturnedBuffers::OutCallback, &returned);
+    return wave::WaveOutOpen(&out, card, format, &ReturnedBuffers::Callback<wave::WaveOut>,
+                             &returned);
 }
 
 wave::Result WaveDeviceTest::OpenIn(uint32_t card, const WaveFormat& format) {
-    return wave::WaveInOpen(&in, card, format, &ReturnedBuffers::InCallback, &returned);
+    return wave::WaveInOpen(&in, card, format, &ReturnedBuffers::Callback<wave::WaveIn>, &returned);
 }

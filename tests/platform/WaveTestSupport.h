@@ -45,8 +45,11 @@ std::string Recorded(const Buffers& buffers);  // the first BytesRecorded of eac
 // Prepares and writes (adds) one buffer, or each of them.
 void QueueOne(wave::WaveOut* device, TestBuffer& buffer);
 void QueueOne(wave::WaveIn* device, TestBuffer& buffer);
-void QueueAll(wave::WaveOut* device, const Buffers& buffers);
-void QueueAll(wave::WaveIn* device, const Buffers& buffers);
+template <class Device>
+void QueueAll(Device* device, const Buffers& buffers) {
+    for (const auto& buffer : buffers)
+        QueueOne(device, *buffer);
+}
 
 // A header that came back through a callback, as the callback saw it.
 struct Returned {
@@ -58,8 +61,11 @@ struct Returned {
 
 class ReturnedBuffers {
   public:
-    static void OutCallback(wave::WaveOut*, uint32_t message, void* self, wave::WaveHeader* header);
-    static void InCallback(wave::WaveIn*, uint32_t message, void* self, wave::WaveHeader* header);
+    // The device callback of either direction; self is the ReturnedBuffers.
+    template <class Device>
+    static void Callback(Device*, uint32_t message, void* self, wave::WaveHeader* header) {
+        static_cast<ReturnedBuffers*>(self)->Note(message, header);
+    }
     // Runs inside the callback before the return is counted (e.g. to unprepare the header).
     void OnReturn(std::function<void(wave::WaveHeader*)> action);
     bool WaitFor(size_t count);  // whether that many came back within 20 s

@@ -1,5 +1,6 @@
 // Capture through virtual cards: what a buffer holds when it comes back, in which order,
-// and what stop, reset and the input peak report.
+// and what stop, reset and the input peak report. (Timing, overruns and a lost card: the
+// real-time card tests in WaveAlsaTest.cpp, on this backend and on ALSA.)
 
 #include <chrono>
 
@@ -93,64 +94,6 @@ TEST_F(VirtualCapture, PeakIsThatOfTheLatestCapturedBuffer) {
     ASSERT_EQ(wave::WaveInAddBuffer(in, &buffers[0]->header), wave::NoError);
     ASSERT_TRUE(returned.WaitFor(2));
     EXPECT_EQ(wave::WaveInGetPeak(in), 1234u);
-}
-
-}  // namespace
-
-namespace {
-
-// The source's frames carry their numbers, so what a buffer holds tells when it arrived.
-class VirtualCaptureTiming : public VirtualCapture {
-  protected:
-    static constexpr uint32_t Rate = 44100;
-    void SetUp() override {
-        VirtualCapture::SetUp();
-        wave::SetVirtualCaptureSource(0, VirtualCaptureSource::Pcm(NumberedFrames(0, 30 * Rate)));
-        ASSERT_EQ(OpenIn(0, PcmFormat(Rate, 2, 16)), wave::NoError);
-    }
-    static uint64_t FramesIn(std::chrono::steady_clock::duration elapsed) {
-        return static_cast<uint64_t>(std::chrono::duration<double>(elapsed).count() * Rate);
-    }
-};
-
-TEST_F(VirtualCaptureTiming, ATakeStartsWithTheInputThatArrivedWhenTheFirstBufferWasQueued) {
-    ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
-    const auto started = std::chrono::steady_clock::now();
-    std::this_thread::sleep_for(300ms);  // armed: nothing can take the input yet
-    buffers = MakeBuffers(4, 2048 * 4);
-    const auto queued = std::chrono::steady_clock::now();
-    QueueAll(in, buffers);
-    ASSERT_TRUE(returned.WaitFor(4));
-
-    const std::string take = Recorded(buffers);
-    ASSERT_EQ(take.size(), 4u * 2048 * 4);
-    EXPECT_GE(FrameNumber(take.data(), 0) + 1, FramesIn(queued - started))
-        << "what arrived while armed was dropped";
-    EXPECT_TRUE(NumberedOneAfterAnother(take));
-    EXPECT_GE(FramesIn(returned.LastReturnTime() - queued), 4u * 2048 - 2)
-        << "the buffers filled at the input's pace, not all at once";
-}
-
-TEST_F(VirtualCaptureTiming, InputIsHeldForABufferThatComesBackLateAndLostBeyondThatAsAnOverrun) {
-    buffers = MakeBuffers(2, 1024 * 4);
-    QueueOne(in, *buffers[0]);
-    ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
-    ASSERT_TRUE(returned.WaitFor(1));
-    const uint32_t firstEnd = FrameNumber(buffers[0]->data.data(), 1023);
-    // Back a little late: nothing is lost.
-    std::this_thread::sleep_for(100ms);
-    QueueOne(in, *buffers[1]);
-    ASSERT_TRUE(returned.WaitFor(2));
-    EXPECT_EQ(FrameNumber(buffers[1]->data.data(), 0), firstEnd + 1);
-    EXPECT_EQ(wave::WaveInGetOverruns(in), 0u);
-
-    // Back later than the card can hold: the oldest input is lost, and that is counted.
-    const uint32_t secondEnd = FrameNumber(buffers[1]->data.data(), 1023);
-    std::this_thread::sleep_for(wave::CaptureRingMs * 1ms + 300ms);
-    ASSERT_EQ(wave::WaveInAddBuffer(in, &buffers[0]->header), wave::NoError);
-    ASSERT_TRUE(returned.WaitFor(3));
-    EXPECT_GT(FrameNumber(buffers[0]->data.data(), 0), secondEnd + 1);
-    EXPECT_EQ(wave::WaveInGetOverruns(in), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Playback through virtual cards: what is played, in which order, at which pace, and how
-// reset and close treat queued buffers.
+// reset and close treat queued buffers. (Under-runs, lost and stalled cards: the real-time
+// card tests in WaveAlsaTest.cpp, on this backend and on ALSA.)
 
 #include <algorithm>
 #include <chrono>
@@ -83,75 +84,6 @@ TEST_F(VirtualPlayback, ARealTimeCardPlaysAtItsRateAndResetReturnsWhatIsQueuedBe
         << "what was reset was not played";
     EXPECT_EQ(wave::WaveOutUnprepareHeader(out, &buffers[4]->header), wave::NoError);
     EXPECT_EQ(buffers[4]->header.Flags, wave::HeaderDone);
-}
-
-}  // namespace
-
-namespace {
-
-TEST_F(VirtualPlayback, OnlyABufferWrittenAfterTheCardRanDryCountsAsAnUnderrun) {
-    ASSERT_EQ(OpenOut(0, PcmFormat(8000, 1, 16)), wave::NoError);
-    buffers = MakeBuffers(3, 800);  // 50 ms each
-    QueueOne(out, *buffers[0]);
-    QueueOne(out, *buffers[1]);
-    ASSERT_TRUE(returned.WaitFor(2));
-    std::this_thread::sleep_for(60ms);
-    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 0u) << "playing everything is no under-run";
-
-    // The run goes on after a gap.
-    QueueOne(out, *buffers[2]);
-    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 1u);
-    ASSERT_TRUE(returned.WaitFor(3));
-    ASSERT_EQ(wave::WaveOutReset(out), wave::NoError);
-    EXPECT_EQ(wave::WaveOutGetUnderruns(out), 1u) << "draining at the end of the run";
-}
-
-// Both directions: what is queued comes back marked failed, what was captured is kept.
-TEST_F(VirtualPlayback, ALostCardReturnsEveryBufferFailedAndRefusesMoreButCanBeClosed) {
-    const WaveFormat format = PcmFormat(8000, 1, 16);
-    ASSERT_EQ(OpenOut(0, format), wave::NoError);
-    ASSERT_EQ(OpenIn(0, format), wave::NoError);
-    wave::SetVirtualCaptureSource(0, wave::VirtualCaptureSource::TestSignal());
-    buffers = MakeBuffers(4, 16000);  // a second each: none is done when the card goes
-    QueueOne(out, *buffers[0]);
-    QueueOne(out, *buffers[1]);
-    QueueOne(in, *buffers[2]);
-    QueueOne(in, *buffers[3]);
-    ASSERT_EQ(wave::WaveInStart(in), wave::NoError);
-    std::this_thread::sleep_for(50ms);
-    wave::SetVirtualFault(0, wave::VirtualFault::Lost);
-    ASSERT_TRUE(returned.WaitFor(4));
-    for (const Returned& seen : returned.All())
-        EXPECT_EQ(seen.flags, wave::HeaderDone | wave::HeaderPrepared | wave::HeaderFailed);
-    EXPECT_GT(buffers[2]->header.BytesRecorded, 0u);
-    EXPECT_EQ(wave::TakePlayedBytes(0), "") << "nothing was played";
-    EXPECT_EQ(wave::WaveOutGetState(out), wave::DeviceState::Failed);
-    EXPECT_EQ(wave::WaveInGetState(in), wave::DeviceState::Failed);
-    EXPECT_EQ(wave::WaveOutWrite(out, &buffers[0]->header), wave::NoDriver);
-    EXPECT_EQ(wave::WaveInAddBuffer(in, &buffers[2]->header), wave::NoDriver);
-    EXPECT_EQ(wave::WaveInStart(in), wave::NoDriver);
-    EXPECT_EQ(wave::WaveOutReset(out), wave::NoError);
-    for (auto& buffer : buffers)
-        EXPECT_EQ(wave::WaveOutUnprepareHeader(out, &buffer->header), wave::NoError);
-    EXPECT_EQ(wave::WaveOutClose(out), wave::NoError);
-    out = nullptr;
-    EXPECT_EQ(OpenOut(0, format), wave::NoDriver) << "it is still unplugged";
-    wave::SetVirtualFault(0, wave::VirtualFault::None);
-    EXPECT_EQ(OpenOut(0, format), wave::NoError) << "plugged in again";
-}
-
-TEST_F(VirtualPlayback, AStalledCardPlaysNothingButResetAndCloseStillReturnAtOnce) {
-    wave::SetVirtualFault(1, wave::VirtualFault::Stalled);
-    ASSERT_EQ(OpenOut(1, PcmFormat(8000, 1, 16)), wave::NoError);
-    buffers = MakeBuffers(2, 160);  // 10 ms each
-    QueueAll(out, buffers);
-    std::this_thread::sleep_for(100ms);
-    EXPECT_EQ(returned.Count(), 0u);
-    const auto before = std::chrono::steady_clock::now();
-    ASSERT_EQ(wave::WaveOutReset(out), wave::NoError);
-    EXPECT_EQ(returned.Count(), 2u);
-    EXPECT_LT(std::chrono::steady_clock::now() - before, 1s);
-    EXPECT_EQ(wave::WaveOutGetState(out), wave::DeviceState::Working);
 }
 
 }  // namespace
