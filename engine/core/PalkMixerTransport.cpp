@@ -156,6 +156,9 @@ void PalkMixer::Rec() {
     try {
         if (!playing)
             Play();
+        // Between two buffer cycles: the player may be reading an armed track right now, and
+        // a take moves the track's position and marks it Writing.
+        std::lock_guard<std::mutex> engine(engineLock_);
         for (SoundCard* card : cards_)
             card->RecStart();
     } catch (...) {
