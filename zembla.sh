@@ -14,6 +14,7 @@ packages=(
     libasound2-dev alsa-utils
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
+    sox
 )
 
 # install_packages PACKAGE...: installs those of them that are missing.

@@ -46,6 +46,11 @@ std::string FormatProblem(const WaveFormat& format) {
     return std::string();
 }
 
+bool SameSampleLayout(const WaveFormat& a, const WaveFormat& b) {
+    return a.FormatTag == b.FormatTag && a.Channels == b.Channels && a.BlockAlign == b.BlockAlign &&
+           a.BitsPerSample == b.BitsPerSample;
+}
+
 bool IsEmptyFormat(const WaveFormat& format) {
     static const WaveFormat empty{};
     return std::memcmp(&format, &empty, sizeof format) == 0;

@@ -15,5 +15,9 @@ TrackFormatKind KindOfFormat(const WaveFormat& format);
 uint32_t BytesPerFrame(TrackFormatKind kind);
 // What makes format unusable, in words for the user; empty when it is usable.
 std::string FormatProblem(const WaveFormat& format);
+// Whether two formats lay their samples out alike (tag, channels, block align, bits). The rate
+// fields do not count: the song's rate applies to every track, whatever rate a WAV file or a
+// track's stored format carries.
+bool SameSampleLayout(const WaveFormat& a, const WaveFormat& b);
 // True for the all-zero record a track has before it gets a format.
 bool IsEmptyFormat(const WaveFormat& format);

@@ -9,6 +9,7 @@
 #include "core/PalkMixer.h"
 #include "platform/wave/WaveFormat.h"
 #include "storage/SuperWaveFile.h"
+#include "storage/TrackFormat.h"
 
 char Channel::Antal = 0;
 short* Channel::Data = nullptr;
@@ -60,6 +61,10 @@ void Channel::SetFormat(bool stereo, bool sixteenBit) {
     format.BlockAlign = static_cast<uint16_t>(format.Channels * (sixteenBit ? 2 : 1));
     format.BitsPerSample = sixteenBit ? 16 : 8;
     format.ExtraSize = 0;
+    // A track that already lays its samples out so keeps its format: one whose stored format
+    // carries a rate (from an imported WAV file) still takes this call with audio in it.
+    if (SameSampleLayout(File->Format, format))
+        return;
     File->SetFormat(format);
 }
 
