@@ -33,6 +33,14 @@ void* Allocate(std::size_t bytes, std::size_t alignment = 0) {
     return block;
 }
 
+void* AllocateOrNull(std::size_t bytes, std::size_t alignment = 0) noexcept {
+    try {
+        return Allocate(bytes, alignment);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
 // The thread of this process named name, or 0.
 pid_t ThreadNamed(const std::string& name) {
     pid_t found = 0;
@@ -55,83 +63,41 @@ using PlayerThread = TransportTest;
 
 }  // namespace
 
-void* operator new(std::size_t bytes) {
-    return Allocate(bytes);
-}
-void* operator new[](std::size_t bytes) {
-    return Allocate(bytes);
-}
-void* operator new(std::size_t bytes, std::align_val_t alignment) {
-    return Allocate(bytes, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t bytes, std::align_val_t alignment) {
-    return Allocate(bytes, static_cast<std::size_t>(alignment));
-}
-void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(bytes);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
+// Every form of operator new and delete goes to Allocate and free, so that each allocation and
+// its release meet the same allocator.
+#define ZEMBLA_REPLACE_NEW(allocate, ...)                                \
+    void* operator new(std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) {   \
+        return allocate;                                                 \
+    }                                                                    \
+    void* operator new[](std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) { \
+        return allocate;                                                 \
     }
-}
-void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(bytes);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
+#define ZEMBLA_REPLACE_NEW_NOTHROW(allocate, ...)                                 \
+    void* operator new(std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) noexcept {   \
+        return allocate;                                                          \
+    }                                                                             \
+    void* operator new[](std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) noexcept { \
+        return allocate;                                                          \
     }
-}
-void* operator new(std::size_t bytes, std::align_val_t alignment, const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(bytes, static_cast<std::size_t>(alignment));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
+#define ZEMBLA_REPLACE_DELETE(...)                                            \
+    void operator delete(void* block __VA_OPT__(, ) __VA_ARGS__) noexcept {   \
+        std::free(block);                                                     \
+    }                                                                         \
+    void operator delete[](void* block __VA_OPT__(, ) __VA_ARGS__) noexcept { \
+        std::free(block);                                                     \
     }
-}
-void* operator new[](std::size_t bytes, std::align_val_t alignment,
-                     const std::nothrow_t&) noexcept {
-    try {
-        return Allocate(bytes, static_cast<std::size_t>(alignment));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void operator delete(void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    std::free(block);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::align_val_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::align_val_t) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
-}
+
+ZEMBLA_REPLACE_NEW(Allocate(bytes))
+ZEMBLA_REPLACE_NEW(Allocate(bytes, static_cast<std::size_t>(alignment)), std::align_val_t alignment)
+ZEMBLA_REPLACE_NEW_NOTHROW(AllocateOrNull(bytes), const std::nothrow_t&)
+ZEMBLA_REPLACE_NEW_NOTHROW(AllocateOrNull(bytes, static_cast<std::size_t>(alignment)),
+                           std::align_val_t alignment, const std::nothrow_t&)
+ZEMBLA_REPLACE_DELETE()
+ZEMBLA_REPLACE_DELETE(std::size_t)
+ZEMBLA_REPLACE_DELETE(std::align_val_t)
+ZEMBLA_REPLACE_DELETE(std::size_t, std::align_val_t)
+ZEMBLA_REPLACE_DELETE(const std::nothrow_t&)
+ZEMBLA_REPLACE_DELETE(std::align_val_t, const std::nothrow_t&)
 
 TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEdits) {
     // The count works: an allocation on the watched thread is seen.

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <vector>
 
+#include "ThrownMessage.h"
 #include "core/PalkMixer.h"
 #include "support/EngineFixture.h"
 #include "support/TempDir.h"
@@ -40,15 +41,6 @@ class PluginHost : public EngineTest {
 
 }  // namespace
 
-TEST_F(PluginHost, AMissingPluginsFolderLoadsNothingAndReportsNothing) {
-    Mixer->LoadPlugins(PathIn("no-such-folder"));
-    std::vector<std::string> names;
-    Mixer->GetPluginNames(names);
-    EXPECT_TRUE(names.empty());
-    EXPECT_THAT(LogLines(),
-                ElementsAre("Loading all plugins from path:", PathIn("no-such-folder")));
-}
-
 TEST_F(PluginHost, PluginsAreLoadedInNameOrderToldTheRateAndFreedAtTheEnd) {
     Mixer->SetSampleRate(48000);
     Mixer->LoadPlugins(GoodFolder);
@@ -60,12 +52,8 @@ TEST_F(PluginHost, PluginsAreLoadedInNameOrderToldTheRateAndFreedAtTheEnd) {
     QuibFXFunction echo = Mixer->GetPlugin("Echo");
     EXPECT_EQ(reinterpret_cast<const char*>(echo(3, 0, 0)), std::string("Echo"));
     EXPECT_NE(echo, Mixer->GetPlugin("Gain"));
-    try {
-        Mixer->GetPlugin("Reverb");
-        FAIL() << "expected an error";
-    } catch (const InternalError& error) {
-        EXPECT_EQ(error.Message, "Could not find plugin:Reverb");
-    }
+    EXPECT_EQ(ThrownMessage<InternalError>([] { Mixer->GetPlugin("Reverb"); }),
+              "Could not find plugin:Reverb");
 
     Mixer->SetSampleRate(44100);
     Mixer->FreePlugins();
@@ -88,22 +76,23 @@ TEST_F(PluginHost, PluginsAreLoadedInNameOrderToldTheRateAndFreedAtTheEnd) {
                                         "Could not find plugin:Reverb"));
 }
 
-TEST_F(PluginHost, ABrokenLibraryStopsTheScanAndKeepsTheEarlierPlugins) {
+TEST_F(PluginHost,
+       AMissingFolderLoadsNothingQuietlyAndABrokenLibraryStopsTheScanAfterTheEarlierPlugins) {
+    Mixer->LoadPlugins(PathIn("no-such-folder"));
+    std::vector<std::string> names;
+    Mixer->GetPluginNames(names);
+    EXPECT_TRUE(names.empty());
+    EXPECT_THAT(LogLines(),
+                ElementsAre("Loading all plugins from path:", PathIn("no-such-folder")));
+
     TempDir folder("plugins");
     WriteWholeFile(folder / "fake.so", "not an ELF file");
     const std::pair<std::string, std::string> cases[] = {
         {BrokenFolder, "Plugin-file is corrupt:" + BrokenFolder + "/second.so"},
         {folder.Path(), "Can't load file:" + folder / "fake.so"},
     };
-    for (const auto& [path, message] : cases) {
-        try {
-            Mixer->LoadPlugins(path);
-            FAIL() << "expected an error";
-        } catch (const OrvellError& error) {
-            EXPECT_EQ(error.Message, message);
-        }
-    }
-    std::vector<std::string> names;
+    for (const auto& [path, message] : cases)
+        EXPECT_EQ(ThrownMessage<OrvellError>([&] { Mixer->LoadPlugins(path); }), message);
     Mixer->GetPluginNames(names);
     EXPECT_THAT(names, ElementsAre("Before"));
 }
