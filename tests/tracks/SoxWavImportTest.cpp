@@ -50,8 +50,8 @@ class SoxWavImport : public EngineTest {
 
 TEST_F(SoxWavImport, ToneFilesImportAsExactlyTheirSamples) {
     // Two different sides, so that swapped channels would show; 8-bit mono unsigned too.
-    Sox("-n -r 44100 -c 2 -b 16 stereo16.wav synth 1.3 sine 440 sine 1000");
-    Sox("-n -r 44100 -c 1 -b 8 mono8.wav synth 0.7 sine 300");
+    Sox("-r 44100 -n -c 2 -b 16 stereo16.wav synth 1.3 sine 440 sine 1000 gain -6");
+    Sox("-r 44100 -n -c 1 -b 8 mono8.wav synth 0.7 sine 300 gain -6");
     for (const auto& [name, stereo, sixteen] :
          {std::tuple{"stereo16", true, true}, {"mono8", false, false}}) {
         const std::string base = name;
@@ -69,7 +69,7 @@ TEST_F(SoxWavImport, ToneFilesImportAsExactlyTheirSamples) {
 }
 
 TEST_F(SoxWavImport, ExtensibleAndFloatFilesAreRefusedByTheirFormatLeavingTheTrackAsItWas) {
-    Sox("-n -r 44100 -c 2 -b 16 tone.wav synth 0.5 sine 440");
+    Sox("-r 44100 -n -c 2 -b 16 tone.wav synth 0.5 sine 440 gain -6");
     Channel* channel = Track(true, true);
     channel->ImportWav(PathIn("tone.wav").c_str(), 0);
     const std::string before = TrackBytes(channel, 0, 200 * 1024);
@@ -78,7 +78,7 @@ TEST_F(SoxWavImport, ExtensibleAndFloatFilesAreRefusedByTheirFormatLeavingTheTra
     Sox("tone.wav -b 24 t24.wav");
     Sox("tone.wav -b 32 t32.wav");
     Sox("tone.wav -e floating-point -b 32 float.wav");
-    Sox("-n -r 44100 -c 6 -b 16 six.wav synth 0.5 sine 440");
+    Sox("-r 44100 -n -c 6 -b 16 six.wav synth 0.5 sine 440 gain -6");
     for (const auto& [name, extensible, says] : {std::tuple{"t24.wav", true, "24 bits per sample"},
                                                  {"t32.wav", true, "32 bits per sample"},
                                                  {"float.wav", false, "IEEE float"},

@@ -1,6 +1,7 @@
 // zembla-cli: the engine from the command line.
 //   zembla-cli devices              lists the sound cards the engine sees, with their capabilities
 //   zembla-cli tone [seconds] [Hz]  plays a test tone through the engine on the first card
+//   zembla-cli import | export | list ...  works on a track of a song folder (TrackCommands.h)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "FormatNames.h"
 #include "ToneCommand.h"
+#include "TrackCommands.h"
 #include "platform/wave/BackendSelection.h"
 #include "platform/wave/WaveApi.h"
 #include "soundcard/SoundCard.h"
@@ -43,17 +45,21 @@ int ListDevices() {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: zembla-cli devices | tone [seconds] [hertz]\n"
+                 "usage: zembla-cli devices | tone [seconds] [hertz] | import | export | list\n"
                  "  devices   list the sound cards the engine sees\n"
                  "  tone      play a test tone (default 3 s of 440 Hz) through the engine on\n"
                  "            the first card of the settings, or card 0\n"
-                 "Set ZEMBLA_AUDIO=virtual (and ZEMBLA_VIRTUAL_CARDS=N) for virtual cards.\n");
+                 "%s"
+                 "Set ZEMBLA_AUDIO=virtual (and ZEMBLA_VIRTUAL_CARDS=N) for virtual cards.\n",
+                 TrackCommandsUsage());
     return 2;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && IsTrackCommand(argv[1]))
+        return RunTrackCommand(argc, argv);
     if (argc == 2 && std::strcmp(argv[1], "devices") == 0)
         return ListDevices();
     if (argc >= 2 && argc <= 4 && std::strcmp(argv[1], "tone") == 0) {
