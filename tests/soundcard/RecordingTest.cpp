@@ -13,6 +13,7 @@
 #include <random>
 #include <thread>
 
+#include "core/ThrownMessage.h"
 #include "core/TransportTestSupport.h"
 #include "platform/wave/BackendSelection.h"
 #include "platform/wave/WaveApi.h"
@@ -160,14 +161,9 @@ TEST_F(Recording, ANegativeLagStartsTheRunLaterAndASecondTakeOverwritesTheFirstI
     // Before the song's start the lag leaves no room: refused, with the lag named.
     SoundCard::LagTime = -1000;
     PlayPos = 500;
-    try {
-        card->RecStart();
-        FAIL() << "no take can start before frame 0";
-    } catch (const DisplayedError& error) {
-        EXPECT_EQ(error.Message,
-                  "You use a lag compensation of -1000 samples. Please record from a position "
-                  "after that time");
-    }
+    EXPECT_EQ(ThrownMessage<DisplayedError>([&] { card->RecStart(); }),
+              "You use a lag compensation of -1000 samples. Please record from a position "
+              "after that time");
     const auto before = Clock::now();
     card->RecStop(false);  // armed, never started: nothing to wait for
     EXPECT_LT(Clock::now() - before, 100ms);
@@ -209,12 +205,8 @@ TEST_F(Recording, ANegativeLagStartsTheRunLaterAndASecondTakeOverwritesTheFirstI
 TEST_F(Recording, ArmingAndDisarmingFollowTheTransportAndTheCardsOneTrack) {
     Channel* channels[4] = {Mixer->AddChannel(), Mixer->AddChannel(), Mixer->AddChannel(),
                             Mixer->AddChannel()};
-    try {
-        channels[3]->Rec();
-        FAIL() << "no card";
-    } catch (const DisplayedError& error) {
-        EXPECT_EQ(error.Message, "No soundcard for channel 3");
-    }
+    EXPECT_EQ(ThrownMessage<DisplayedError>([&] { channels[3]->Rec(); }),
+              "No soundcard for channel 3");
     EXPECT_FALSE(channels[3]->IsRecording());
 
     SoundCard* card = OpenCard(0, wave::Pacing::RealTime);
@@ -225,12 +217,7 @@ TEST_F(Recording, ArmingAndDisarmingFollowTheTransportAndTheCardsOneTrack) {
     }
     channels[0]->Rec();
     auto expectRefused = [](Channel* channel, const char* text) {
-        try {
-            channel->Rec();
-            ADD_FAILURE() << text;
-        } catch (const OrvellError& error) {
-            EXPECT_EQ(error.Message, text);
-        }
+        EXPECT_EQ(ThrownMessage<OrvellError>([&] { channel->Rec(); }), text);
         EXPECT_FALSE(channel->IsRecording());
     };
     expectRefused(channels[1], "Soundcard allready busy!");
@@ -243,12 +230,8 @@ TEST_F(Recording, ArmingAndDisarmingFollowTheTransportAndTheCardsOneTrack) {
 
     Mixer->Play();
     expectRefused(channels[2], "Enable R before starting.");
-    try {
-        channels[0]->StopRec();
-        FAIL() << "disarmed while playing";
-    } catch (const DisplayedError& error) {
-        EXPECT_EQ(error.Message, "Disable R after stopping.");
-    }
+    EXPECT_EQ(ThrownMessage<DisplayedError>([&] { channels[0]->StopRec(); }),
+              "Disable R after stopping.");
     EXPECT_TRUE(channels[0]->IsRecording());
     Mixer->Stop();
     channels[0]->StopRec();
