@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/OrvellError.h"
+#include "core/PalkMixer.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"
 
-// WAV files made byte by byte, for the import tests.
+// WAV files made byte by byte, and the tracks the import tests read them into.
 
 inline std::string Le16(uint32_t v) {
     return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
@@ -60,4 +62,24 @@ inline std::string TrackBytes(Channel* channel, int64_t offset, size_t count) {
     std::string bytes(count, '\0');
     channel->GetChannelFile()->ReadAt(offset, reinterpret_cast<uint8_t*>(bytes.data()), count);
     return bytes;
+}
+
+// A new track of the engine attached to its files in the current folder, formatted as the
+// engine formats a track unless told otherwise.
+inline Channel* NewTrack(bool stereo = true, bool sixteenBit = true, bool formatted = true) {
+    Channel* channel = Mixer->AddChannel();
+    channel->GetChannelFile()->Open("channel" + std::to_string(channel->GetIndex()) + "_");
+    if (formatted)
+        channel->SetFormat(stereo, sixteenBit);
+    return channel;
+}
+
+// What importing path at 0 ms throws.
+inline std::string ImportRefusal(Channel* channel, const std::string& path) {
+    try {
+        channel->ImportWav(path.c_str(), 0);
+    } catch (const DisplayedError& error) {
+        return error.Message;
+    }
+    return "not refused";
 }
