@@ -35,13 +35,10 @@ class ChannelAutomation : public EngineTest {
 }  // namespace
 
 TEST_F(ChannelAutomation, ANewChannelIsNeutralAndDescribesItsFormatWithoutARate) {
-    float volume = 0, pan = 1;
-    channel->GetRealtimeVolPan(volume, pan);
-    EXPECT_EQ(volume, 1.0f);
-    EXPECT_EQ(pan, 0.0f);
-    channel->GetOffsetVolPan(volume, pan);
-    EXPECT_EQ(volume, 1.0f);
-    EXPECT_EQ(pan, 0.0f);
+    float gains[] = {0, 1, 0, 1};
+    channel->GetRealtimeVolPan(gains[0], gains[1]);
+    channel->GetOffsetVolPan(gains[2], gains[3]);
+    EXPECT_THAT(gains, ElementsAre(1.0f, 0.0f, 1.0f, 0.0f));
     EXPECT_THAT(VolumeTimes(), ElementsAre(0));
 
     channel->SetFormat(true, true);
