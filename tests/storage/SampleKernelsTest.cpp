@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -50,6 +51,13 @@ void ExpectSameSamples(const std::vector<int16_t>& initial, Run run) {
     ASSERT_EQ(fast, scalar);
 }
 
+using Widening = void (*)(int16_t*, const uint8_t*, size_t);
+constexpr std::pair<Widening, Widening> Widenings[] = {
+    {SampleKernels::Widen8, SampleKernels::Widen8Scalar},
+    {SampleKernels::Mono8ToStereo, SampleKernels::Mono8ToStereoScalar},
+    {SampleKernels::Mono16ToStereo, SampleKernels::Mono16ToStereoScalar},
+};
+
 }  // namespace
 
 TEST(SampleKernels, SaturatingMixAddsLikeTheScalarClampForEveryLength) {
@@ -77,18 +85,11 @@ TEST(SampleKernels, WideningGivesTheScalarSamplesForEveryFormatAndLength) {
         // Bytes start one past an aligned address, as the kernels allow any alignment.
         const std::vector<uint8_t> in = RandomBytes(random, 2 * count + 1);
         const std::vector<int16_t> initial = RandomSamples(random, 2 * count + Guard);
-        ExpectSameSamples(initial, [&](int16_t* out, bool scalar) {
-            (scalar ? SampleKernels::Widen8Scalar : SampleKernels::Widen8)(out, in.data() + 1,
-                                                                           count);
-        });
-        ExpectSameSamples(initial, [&](int16_t* out, bool scalar) {
-            (scalar ? SampleKernels::Mono8ToStereoScalar : SampleKernels::Mono8ToStereo)(
-                out, in.data() + 1, count);
-        });
-        ExpectSameSamples(initial, [&](int16_t* out, bool scalar) {
-            (scalar ? SampleKernels::Mono16ToStereoScalar : SampleKernels::Mono16ToStereo)(
-                out, in.data() + 1, count);
-        });
+        for (const auto& [fast, slow] : Widenings) {
+            ExpectSameSamples(initial, [&](int16_t* out, bool scalar) {
+                (scalar ? slow : fast)(out, in.data() + 1, count);
+            });
+        }
     }
     // 128 is silence; the ends are full scale.
     const uint8_t bytes[] = {0, 1, 127, 128, 129, 255, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
