@@ -27,6 +27,7 @@ frames=26460000
 audio_seconds=600
 
 source "$root/tools/install-packages.sh"
+source "$root/bench/process-timing.sh"
 install_packages sox ecasound time
 
 echo "== Building bounce_bench in $build"
@@ -51,18 +52,6 @@ done
 
 results="$(mktemp -d)"
 trap 'rm -rf "$results"' EXIT
-
-# Seconds from /usr/bin/time's "h:mm:ss" or "m:ss.cc".
-elapsed_seconds() {
-    awk -F': ' '/Elapsed \(wall clock\)/ {
-        n = split($2, part, ":"); s = 0
-        for (i = 1; i <= n; i++) s = s * 60 + part[i]
-        print s }' "$1"
-}
-
-max_rss_kb() {
-    awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"
-}
 
 # The output must be 10 minutes of 16-bit stereo at 44100 Hz.
 check_wave() {
@@ -115,16 +104,6 @@ for run in $(seq 1 "$runs"); do
         "sox $(tail -n1 "$results/sox" | cut -d' ' -f1) s," \
         "ecasound $(tail -n1 "$results/ecasound" | cut -d' ' -f1) s"
 done
-
-# median FILE COLUMN
-median() {
-    cut -d' ' -f"$2" "$1" | sort -g | awk '{ v[NR] = $1 } END {
-        if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
-ratio() {
-    awk -v a="$1" -v b="$2" 'BEGIN { print (b > 0 ? a / b : 0) }'
-}
 
 echo
 echo "== Medians of $runs runs (whole processes, /usr/bin/time -v)"

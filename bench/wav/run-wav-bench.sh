@@ -28,6 +28,7 @@ frames=26460160
 data_bytes=$((frames * 4))
 
 source "$root/tools/install-packages.sh"
+source "$root/bench/process-timing.sh"
 install_packages sox time
 
 echo "== Building zembla-cli in $build"
@@ -47,18 +48,6 @@ export HOME="$folder" XDG_CONFIG_HOME="$folder/.config" ZEMBLA_AUDIO=virtual
 
 results="$(mktemp -d)"
 trap 'rm -rf "$results"' EXIT
-
-# Seconds from /usr/bin/time's "h:mm:ss" or "m:ss.cc".
-elapsed_seconds() {
-    awk -F': ' '/Elapsed \(wall clock\)/ {
-        n = split($2, part, ":"); s = 0
-        for (i = 1; i <= n; i++) s = s * 60 + part[i]
-        print s }' "$1"
-}
-
-max_rss_kb() {
-    awk -F': ' '/Maximum resident set size/ { print $2 }' "$1"
-}
 
 # run_one NAME COMMAND...: one timed run, its figures appended to $results/NAME.
 run_one() {
@@ -98,16 +87,6 @@ for run in $(seq 1 "$runs"); do
         "export $(tail -n1 "$results/export" | cut -d' ' -f1) s," \
         "sox $(tail -n1 "$results/sox" | cut -d' ' -f1) s"
 done
-
-# median FILE COLUMN
-median() {
-    cut -d' ' -f"$2" "$1" | sort -g | awk '{ v[NR] = $1 } END {
-        if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
-ratio() {
-    awk -v a="$1" -v b="$2" 'BEGIN { print (b > 0 ? a / b : 0) }'
-}
 
 bytes="$(stat -c %s in.wav)"
 echo
