@@ -5,6 +5,7 @@
 
 #include "core/OrvellError.h"
 #include "core/PalkMixer.h"
+#include "core/ThrownMessage.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"
 
@@ -74,12 +75,7 @@ inline Channel* NewTrack(bool stereo = true, bool sixteenBit = true, bool format
     return channel;
 }
 
-// What importing path at 0 ms throws.
+// What importing path at 0 ms throws ("" when it is imported).
 inline std::string ImportRefusal(Channel* channel, const std::string& path) {
-    try {
-        channel->ImportWav(path.c_str(), 0);
-    } catch (const DisplayedError& error) {
-        return error.Message;
-    }
-    return "not refused";
+    return ThrownMessage<DisplayedError>([&] { channel->ImportWav(path.c_str(), 0); });
 }
