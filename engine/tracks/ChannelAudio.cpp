@@ -37,15 +37,15 @@ void Channel::ImportWav(const char* path, int position_ms) {
         throw DisplayedError("Can't open file: ");
     // Everything that can refuse the file does so before the track is touched.
     WavFileReader wav(path);
+    PageBuffer block;
+    if (!block.Allocate(TransferBlock))
+        throw DisplayedError("Out of memory");
     const WaveFormat& format = wav.Format();
     // A track that already has the file's layout keeps its format as it is (normally without a
     // rate), so that importing into a track holding audio works; otherwise the track takes the
     // file's format, rate included, which a track holding audio refuses.
     if (!SameSampleLayout(File->Format, format))
         File->SetFormat(format);
-    PageBuffer block;
-    if (!block.Allocate(TransferBlock))
-        throw DisplayedError("Out of memory");
 
     File->SeekFrames(MsToFrames(std::max(position_ms, 0)));
     // The pad is silence in the track's format (for 16-bit tracks the zero bytes of a plain
