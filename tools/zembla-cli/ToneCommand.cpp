@@ -1,5 +1,7 @@
 #include "ToneCommand.h"
 
+#include "FirstCard.h"
+
 #include <unistd.h>
 
 #include <chrono>
@@ -79,12 +81,8 @@ int PlayTone(double seconds, double hertz) {
         return Fail("cannot make a temporary song folder");
     bool addedCard = false;
     try {
-        Mixer->ReadSettings();
-        if (!Mixer->GetSoundcard(0)) {
-            if (Mixer->AddCard(0) != 1)
-                return Fail("sound card 0 cannot be opened");
-            addedCard = true;
-        }
+        if (!ReadSettingsWithACard(addedCard))
+            return Fail("sound card 0 cannot be opened");
         const auto rate = static_cast<unsigned>(Mixer->GetSampleRate());
         Channel* track = Mixer->AddChannel();
         SuperWaveFile* file = track->GetChannelFile();

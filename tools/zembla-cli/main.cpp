@@ -1,6 +1,7 @@
 // zembla-cli: the engine from the command line.
 //   zembla-cli devices              lists the sound cards the engine sees, with their capabilities
 //   zembla-cli tone [seconds] [Hz]  plays a test tone through the engine on the first card
+//   zembla-cli record FOLDER TRACK SECONDS [ms]  records into a track while the others play
 //   zembla-cli import | export | list ...  works on a track of a song folder (TrackCommands.h)
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "FormatNames.h"
+#include "RecordCommand.h"
 #include "ToneCommand.h"
 #include "TrackCommands.h"
 #include "platform/wave/BackendSelection.h"
@@ -44,14 +46,18 @@ int ListDevices() {
 }
 
 int Usage() {
-    std::fprintf(stderr,
-                 "usage: zembla-cli devices | tone [seconds] [hertz] | import | export | list\n"
-                 "  devices   list the sound cards the engine sees\n"
-                 "  tone      play a test tone (default 3 s of 440 Hz) through the engine on\n"
-                 "            the first card of the settings, or card 0\n"
-                 "%s"
-                 "Set ZEMBLA_AUDIO=virtual (and ZEMBLA_VIRTUAL_CARDS=N) for virtual cards.\n",
-                 TrackCommandsUsage());
+    std::fprintf(
+        stderr,
+        "usage: zembla-cli devices | tone [seconds] [hertz] | record | import | export | list\n"
+        "  devices   list the sound cards the engine sees\n"
+        "  tone      play a test tone (default 3 s of 440 Hz) through the engine on\n"
+        "            the first card of the settings, or card 0\n"
+        "  record FOLDER TRACK SECONDS [ms]\n"
+        "            record that card's input into track TRACK (0-15) of the song\n"
+        "            folder from ms on (0 by default) while its other tracks play\n"
+        "%s"
+        "Set ZEMBLA_AUDIO=virtual (and ZEMBLA_VIRTUAL_CARDS=N) for virtual cards.\n",
+        TrackCommandsUsage());
     return 2;
 }
 
@@ -68,6 +74,14 @@ int main(int argc, char** argv) {
         if (!(seconds > 0 && seconds <= 600 && hertz >= 20 && hertz <= 20000))
             return Usage();
         return PlayTone(seconds, hertz);
+    }
+    if ((argc == 5 || argc == 6) && std::strcmp(argv[1], "record") == 0) {
+        const int track = std::atoi(argv[3]);
+        const double seconds = std::atof(argv[4]);
+        const long from_ms = argc > 5 ? std::atol(argv[5]) : 0;
+        if (track < 0 || track > 15 || !(seconds > 0 && seconds <= 3600) || from_ms < 0)
+            return Usage();
+        return RecordTake(argv[2], track, seconds, static_cast<unsigned long>(from_ms));
     }
     return Usage();
 }
