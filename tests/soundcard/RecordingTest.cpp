@@ -230,6 +230,10 @@ TEST_F(Recording, ArmingAndDisarmingFollowTheTransportAndTheCardsOneTrack) {
 
     Mixer->Play();
     expectRefused(channels[2], "Enable R before starting.");
+    for (auto edit : {+[](Channel* c) { c->ClearData(); }, +[](Channel* c) { c->ClearData(0, 10); },
+                      +[](Channel* c) { c->ImportWav("any.wav", 0); }})
+        EXPECT_EQ(ThrownMessage<DisplayedError>([&] { edit(channels[1]); }),
+                  "Stop playback before changing a track's audio.");
     EXPECT_EQ(ThrownMessage<DisplayedError>([&] { channels[0]->StopRec(); }),
               "Disable R after stopping.");
     EXPECT_TRUE(channels[0]->IsRecording());
