@@ -92,8 +92,14 @@ void SoundCard::RecStart() {
         std::lock_guard<std::mutex> guard(captureLock_);
         drained_ = 0;
         for (const auto& buffer : input) {
-            if (buffer->Add() != wave::NoError)
+            if (buffer->Add() != wave::NoError) {
                 ++refused;
+                try {
+                    buffer->Unprepare();
+                } catch (const InternalError&) {
+                    // The device is gone; the header is prepared afresh next take.
+                }
+            }
         }
     }
     if (refused > 0) {
