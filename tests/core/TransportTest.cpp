@@ -336,28 +336,7 @@ namespace {
 
 // The engine on ALSA: the file plug-in (bit-exact, as fast as it is fed) and the clocked test
 // card (real time, can stall), declared in an .asoundrc in the test's HOME.
-class TransportOnAlsa : public Transport {
-  protected:
-    void TearDown() override {
-        Transport::TearDown();
-        wave::UseAlsa();  // forget this test's configuration
-        wave::UseVirtualCards(VirtualCardCount);
-    }
-    // Opens the card the configuration describes as name.
-    void UseAsoundrc(const std::string& text, const std::string& name) {
-        WriteWholeFile(PathIn(".asoundrc"), text);
-        wave::UseAlsa();
-        ASSERT_STREQ(wave::BackendName(), "ALSA");
-        for (uint32_t id = 0; id < wave::WaveOutGetNumDevs(); ++id) {
-            wave::DeviceCaps caps;
-            if (wave::WaveOutGetDevCaps(id, caps) == wave::NoError && caps.ProductName == name) {
-                ASSERT_EQ(Mixer->AddCard(static_cast<char>(id)), 1);
-                return;
-            }
-        }
-        FAIL() << name << " is not listed";
-    }
-};
+using TransportOnAlsa = OnAlsa<Transport>;
 
 }  // namespace
 

@@ -15,9 +15,12 @@
 
 #include "core/EngineStatics.h"
 #include "core/PalkMixer.h"
+#include "platform/wave/BackendSelection.h"
+#include "platform/wave/WaveApi.h"
 #include "storage/SuperWaveFile.h"
 #include "support/EngineFixture.h"
 #include "support/MixModel.h"
+#include "support/TempDir.h"
 #include "tracks/Channel.h"
 
 // Polls until done() holds; false after timeoutMs.
@@ -129,4 +132,30 @@ class TransportTest : public EngineTest {
   private:
     std::mt19937 random_{20261207};
     std::vector<TrackModel> models_;
+};
+
+// The engine on ALSA: an .asoundrc in the test's HOME declares the card, and the virtual cards
+// come back afterwards.
+template <class Base>
+class OnAlsa : public Base {
+  protected:
+    void TearDown() override {
+        Base::TearDown();
+        wave::UseAlsa();  // forget this test's configuration
+        wave::UseVirtualCards(EngineTest::VirtualCardCount);
+    }
+    // Opens the card the configuration describes as name.
+    void UseAsoundrc(const std::string& text, const std::string& name) {
+        WriteWholeFile(this->PathIn(".asoundrc"), text);
+        wave::UseAlsa();
+        ASSERT_STREQ(wave::BackendName(), "ALSA");
+        for (uint32_t id = 0; id < wave::WaveOutGetNumDevs(); ++id) {
+            wave::DeviceCaps caps;
+            if (wave::WaveOutGetDevCaps(id, caps) == wave::NoError && caps.ProductName == name) {
+                ASSERT_EQ(Mixer->AddCard(static_cast<char>(id)), 1);
+                return;
+            }
+        }
+        FAIL() << name << " is not listed";
+    }
 };

@@ -378,14 +378,7 @@ TEST_F(Recording, ATakeSurvivesTheProcessBeingKilledInTheMiddleOfIt) {
 
 namespace {
 
-class RecordingOnAlsa : public Recording {
-  protected:
-    void TearDown() override {
-        Recording::TearDown();
-        wave::UseAlsa();  // forget this test's configuration
-        wave::UseVirtualCards(VirtualCardCount);
-    }
-};
+using RecordingOnAlsa = OnAlsa<Recording>;
 
 }  // namespace
 
@@ -393,22 +386,12 @@ TEST_F(RecordingOnAlsa, ATakeThroughTheFilePlugInIsItsInputFileByteForByte) {
     // The file plug-in over the clocked card: the input file is captured at the real rate.
     const std::string in = PathIn("input.raw");
     WriteWholeFile(in, NumberedFrames(1, 44100 * 20));
-    WriteWholeFile(PathIn(".asoundrc"),
-                   "pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
-                   "\" }\npcm.zembla_file { type file slave.pcm { type zembla_clocked } "
-                   "format \"raw\" file \"" +
-                       PathIn("played.raw") + "\" infile \"" + in +
-                       "\"\n  hint { show on description \"Zembla file card\" } }\n");
-    wave::UseAlsa();
-    ASSERT_STREQ(wave::BackendName(), "ALSA");
-    std::list<std::string> names;
-    GetAllSoundCards(names);
-    int device = -1;
-    for (const std::string& name : names)
-        if (name.ends_with(": Zembla file card"))
-            device = std::stoi(name);
-    ASSERT_GE(device, 0);
-    ASSERT_EQ(Mixer->AddCard(static_cast<char>(device)), 1);
+    UseAsoundrc("pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
+                "\" }\npcm.zembla_file { type file slave.pcm { type zembla_clocked } "
+                "format \"raw\" file \"" +
+                    PathIn("played.raw") + "\" infile \"" + in +
+                    "\"\n  hint { show on description \"Zembla file card\" } }\n",
+                "Zembla file card");
     SoundCard* card = Mixer->GetSoundcard(0);
     Channel* take = ArmedTrack();
     Mixer->Rec();
