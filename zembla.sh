@@ -11,7 +11,7 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 # Debian packages the build and the tests need (see README).
 packages=(
     build-essential cmake pkg-config
-    libasound2-dev alsa-utils
+    libasound2-dev alsa-utils libshp-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     sox

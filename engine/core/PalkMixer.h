@@ -82,6 +82,19 @@ class PALKENG_API PalkMixer {
     // Throws DisplayedError "You selected an invalid sound card." (or an invalid track).
     void BuildMix(int card, int track);
 
+    // Songs. A song is a folder, made the current folder while it is open; the tracks are the
+    // ones the engine has. NewProject creates the folder (DisplayedError "Can't create
+    // directory:" + name when it cannot, also when it exists), makes it current and attaches
+    // every track there, named by its index. LoadProject makes the folder current (DisplayedError
+    // "Can't open directory:" + name, nothing changed, when it cannot), tells the plug-ins, and
+    // loads the tracks' names, formats, audio and programs; a damaged file queues an error and
+    // the rest of the song still opens. Both stop a run first. SaveProject rewrites the song's
+    // tables and info file so that an interruption leaves the previous version whole, then
+    // tells the plug-ins; without an open song it does nothing.
+    void NewProject(const char* name);
+    void LoadProject(const char* name);
+    void SaveProject();
+
     // Plug-ins.
     void LoadPlugins(std::string path);
     void GetPluginNames(std::vector<std::string>& names);
@@ -107,6 +120,9 @@ class PALKENG_API PalkMixer {
     friend void QueueEngineError(const OrvellError& error);
 
     void Init(char count, char preMixCount);
+    void LoadChannels();
+    // Sends every loaded plug-in one command.
+    void TellPlugins(unsigned long command, unsigned long first, unsigned long second);
     // The one place a buffer size is applied: the engine's BufferSize, the mixing block, the
     // scratch block and every card's buffers. Throws OrvellError "Out of memory" (nothing
     // changed then).
@@ -158,6 +174,7 @@ class PALKENG_API PalkMixer {
     // What ended a run before the player signalled its start (Play throws it).
     std::exception_ptr startError_;
     bool configured_ = false;  // ReadSettings ran
+    bool songOpen_ = false;    // NewProject or LoadProject made a song folder current
     bool terminated_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "storage/SegmentedFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -80,9 +81,15 @@ SegmentedFile::~SegmentedFile() {
 
 bool SegmentedFile::LoadMetafile(const std::string& path) {
     Name = path;
-    std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "re"));
-    if (!file)
+    std::unique_ptr<FILE, FileCloser> file;
+    const int fd = OpenKeepingTimes(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
+    file.reset(::fdopen(fd, "r"));
+    if (!file) {
+        ::close(fd);
+        return false;
+    }
 
     bool bad = false;
     std::string line;

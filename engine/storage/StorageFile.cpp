@@ -48,9 +48,7 @@ bool StorageFile::Open(const char* path, int accessFlags, uint32_t flags) {
     Close();
     accessFlags |= O_CLOEXEC;
     if (flags & FileNoBuffering) {
-        do {
-            fd_ = ::open(path, accessFlags | O_DIRECT, 0644);
-        } while (fd_ < 0 && errno == EINTR);
+        fd_ = OpenKeepingTimes(path, accessFlags | O_DIRECT);
         if (fd_ >= 0) {
             directCapable_ = direct_ = true;
         } else if (errno != EINVAL) {
@@ -58,9 +56,7 @@ bool StorageFile::Open(const char* path, int accessFlags, uint32_t flags) {
         }
     }
     if (fd_ < 0) {
-        do {
-            fd_ = ::open(path, accessFlags, 0644);
-        } while (fd_ < 0 && errno == EINTR);
+        fd_ = OpenKeepingTimes(path, accessFlags);
         if (fd_ < 0)
             return false;
     }

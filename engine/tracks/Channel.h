@@ -13,6 +13,9 @@
 
 class PalkMixer;
 class SuperWaveFile;
+namespace SongTables {
+struct SongEvents;
+}
 
 // One track of a song: its audio file, its volume and pan programs with the realtime values
 // recorded while the song plays, its static offsets, and its mixing into its card's buffer.
@@ -82,6 +85,23 @@ class PALKENG_API Channel {
     // Appends the start and end of every piece, in order, in milliseconds.
     void GetFileTimes_ms(std::vector<uint32_t>& times) const;
 
+    // The song's files, in the current folder. A save is SavePrepare once, Save on every
+    // track, then PalkMixer::SaveProject commits what they wrote: until then the song's files
+    // are as they were. SavePrepare finishes or clears what an interrupted save left and
+    // creates the tables empty; Save appends this track's events (after the head events), its
+    // plug-in names and its info record. Both throw DisplayedError when a file cannot be
+    // written. The audio files are not part of a save: they are saved as they change.
+    static void SavePrepare();
+    void Save();
+    // Attaches the track to its audio files ("channel%d_" with its index) in the current
+    // folder and loads its programs from the events table. A damaged table leaves the head
+    // events only and queues one error naming it. Throws what opening the track file throws
+    // (the programs are loaded all the same).
+    void Init();
+    // The plug-in names the song's table holds for track index (the engine does not restore
+    // them into Plugins). False when the table is missing or damaged.
+    static bool GetSavedPlugins(int index, std::list<std::string>& names);
+
     // The track's length in frames, gaps included; 0 for a track without a format.
     int GetTotalLength() const;
     // Closes the track's segment files (they open again on demand).
@@ -125,6 +145,11 @@ class PALKENG_API Channel {
   private:
     friend class PalkMixer;
     friend class SoundCard;
+
+    void Init(const SongTables::SongEvents& events);
+    static void QueueIfDamaged(const SongTables::SongEvents& events);
+    // Forgets the previous song's pieces (their files stay where they are).
+    void DetachAudio();
 
     EventList& Program(bool isVolume) { return isVolume ? VolumeEvents : PanEvents; }
     const EventList& Program(bool isVolume) const { return isVolume ? VolumeEvents : PanEvents; }

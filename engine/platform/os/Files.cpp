@@ -52,6 +52,27 @@ bool SyncData(int fd, const char* path) {
     return true;
 }
 
+int OpenKeepingTimes(const char* path, int flags, int mode) {
+    int fd;
+    do {
+        fd = ::open(path, flags | O_NOATIME, mode);
+    } while (fd < 0 && errno == EINTR);
+    // O_NOATIME is refused for files of other users; such files are read the plain way.
+    if (fd < 0 && errno == EPERM) {
+        do {
+            fd = ::open(path, flags, mode);
+        } while (fd < 0 && errno == EINTR);
+    }
+    return fd;
+}
+
+bool SyncFolderOf(const std::string& path) {
+    const std::string folder = FolderOf(path);
+    FileDescriptor dir(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return dir.Valid() && ::fsync(dir.Get()) == 0;
+}
+
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -79,11 +100,7 @@ bool ReplaceFileAtomically(const std::string& path, const void* data, size_t siz
         return false;
     }
     // Make the rename itself durable.
-    const std::string folder = FolderOf(path);
-    FileDescriptor dir(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Valid())
-        ::fsync(dir.Get());
+    SyncFolderOf(path);
     NoteFileOperation(FileOperation::Replace, path.c_str());
     return true;
 }

@@ -33,5 +33,14 @@ bool SyncData(int fd, const char* path);
 // on failure.
 bool ReplaceFileAtomically(const std::string& path, const void* data, size_t size);
 
+// open() that leaves the file's access time alone where the kernel allows it (the file's
+// owner): reading a song must not change its files, not even their times. Retries when
+// interrupted; -1 with errno as open() sets it.
+int OpenKeepingTimes(const char* path, int flags, int mode = 0644);
+
+// Syncs the folder entry of path (its folder, or the current folder for a bare name), so
+// that a rename or an unlink there is durable. False on an error.
+bool SyncFolderOf(const std::string& path);
+
 // The folder part of path including its final "/" ("" for a bare name).
 std::string FolderOf(const std::string& path);
