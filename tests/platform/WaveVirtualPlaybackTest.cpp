@@ -2,11 +2,17 @@
 // reset and close treat queued buffers. (Under-runs, lost and stalled cards: the real-time
 // card tests in WaveAlsaTest.cpp, on this backend and on ALSA.)
 
+#include <fcntl.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 #include "WaveTestSupport.h"
+#include "platform/os/FileDescriptor.h"
+#include "platform/wave/VirtualOutput.h"
 #include "platform/wave/virtual/VirtualCards.h"
+#include "support/TempDir.h"
 
 using namespace std::chrono_literals;
 
@@ -84,6 +90,48 @@ TEST_F(VirtualPlayback, ARealTimeCardPlaysAtItsRateAndResetReturnsWhatIsQueuedBe
         << "what was reset was not played";
     EXPECT_EQ(wave::WaveOutUnprepareHeader(out, &buffers[4]->header), wave::NoError);
     EXPECT_EQ(buffers[4]->header.Flags, wave::HeaderDone);
+}
+
+// A render: the one card appends what it plays after what the file held, in order, and stops
+// at the song's length; a file that cannot be written fails once, and the buffers still come
+// back so that the engine's run goes on to its end.
+TEST_F(VirtualPlayback, ACardPlayingIntoAFileAppendsWhatItPlaysUpToItsLimitAndKeepsNothing) {
+    TempDir folder;
+    const std::string path = folder / "out.raw";
+    FileDescriptor file(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    ASSERT_TRUE(file.Valid());
+    ASSERT_EQ(::write(file.Get(), "head", 4), 4);
+    wave::UseVirtualOutputFile(file.Get(), 3000);
+    ASSERT_EQ(wave::WaveOutGetNumDevs(), 1u);
+    wave::DeviceCaps caps;
+    ASSERT_EQ(wave::WaveOutGetDevCaps(0, caps), wave::NoError);
+    EXPECT_EQ(caps.ProductName, "Virtual card 0");
+
+    ASSERT_EQ(OpenOut(0, PcmFormat(44100, 2, 16)), wave::NoError);
+    buffers = MakeBuffers(5, 1024);
+    QueueAll(out, buffers);
+    ASSERT_TRUE(returned.WaitFor(5)) << "free-running: no clock to wait for";
+    EXPECT_TRUE(SameBytes(ReadWholeFile(path), "head" + Joined(buffers).substr(0, 3000)));
+    EXPECT_EQ(wave::GetVirtualOutputProgress().bytesWritten, 3000u);
+    EXPECT_EQ(wave::GetVirtualOutputProgress().writeError, 0);
+    EXPECT_EQ(wave::PlayedByteCount(0), 0u);
+}
+
+TEST_F(VirtualPlayback, ACardPlayingIntoAFileThatCannotBeWrittenReportsTheErrorAndPlaysOn) {
+    FileDescriptor full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+    ASSERT_TRUE(full.Valid());
+    wave::UseVirtualOutputFile(full.Get(), 1 << 20);
+    ASSERT_EQ(OpenOut(0, PcmFormat(44100, 2, 16)), wave::NoError);
+    buffers = MakeBuffers(3, 1024);
+    QueueAll(out, buffers);
+    ASSERT_TRUE(returned.WaitFor(3));
+    for (const Returned& seen : returned.All())
+        EXPECT_EQ(seen.flags, wave::HeaderDone | wave::HeaderPrepared);
+    EXPECT_EQ(wave::GetVirtualOutputProgress().writeError, ENOSPC);
+    EXPECT_EQ(wave::GetVirtualOutputProgress().bytesWritten, 0u);
+
+    wave::UseVirtualCards(2);
+    EXPECT_EQ(wave::GetVirtualOutputProgress().writeError, 0) << "other cards play into no file";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <mutex>
 
+#include "platform/wave/VirtualOutput.h"
 #include "platform/wave/alsa/AlsaBackend.h"
 #include "platform/wave/virtual/VirtualBackend.h"
 
@@ -83,6 +84,10 @@ std::shared_ptr<WaveBackend> CurrentBackend() {
 
 void UseVirtualCards(unsigned count) {
     Install(std::make_shared<VirtualBackend>(count, true));
+}
+
+void UseVirtualOutputFile(int fd, uint64_t limitBytes) {
+    Install(std::make_shared<VirtualBackend>(std::make_shared<VirtualFileOutput>(fd, limitBytes)));
 }
 
 void UseAlsa() {

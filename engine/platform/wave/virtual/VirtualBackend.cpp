@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "platform/wave/BackendSelection.h"
+#include "platform/wave/VirtualOutput.h"
 #include "platform/wave/WaveDevice.h"
 
 namespace wave {
@@ -89,7 +90,17 @@ class VirtualPlaybackDriver final : public DeviceDriver {
             } else {
                 clockRunning = false;
             }
-            card_->AppendPlayed(header->Data, size_t{frames} * format.BlockAlign);
+            const size_t bytes = size_t{frames} * format.BlockAlign;
+            if (VirtualFileOutput* output = card_->Output()) {
+                // Writing the file is this card's playing: done without the device's lock, so
+                // that the engine can queue its next buffers meanwhile. The header stays at the
+                // front of the queue: only this thread takes headers off it.
+                lock.unlock();
+                output->Write(header->Data, bytes);
+                lock.lock();
+            } else {
+                card_->AppendPlayed(header->Data, bytes);
+            }
             device.CompleteFront(lock);
             // Nothing queued after the callback had its chance to write: the card ran dry.
             if (clockRunning && device.Queued().Empty()) {
@@ -216,8 +227,9 @@ class VirtualCaptureDriver final : public DeviceDriver {
 
 }  // namespace
 
-VirtualCard::VirtualCard(std::string name, bool keepPlayed)
-    : name_(std::move(name)), keepPlayed_(keepPlayed) {
+VirtualCard::VirtualCard(std::string name, bool keepPlayed,
+                         std::shared_ptr<VirtualFileOutput> output)
+    : name_(std::move(name)), output_(std::move(output)), keepPlayed_(keepPlayed) {
     if (keepPlayed_)
         played_.reserve(PlayedReserve);
 }
@@ -360,6 +372,12 @@ VirtualBackend::VirtualBackend(unsigned count, bool keepPlayed) {
             std::make_shared<VirtualCard>("Virtual card " + std::to_string(i), keepPlayed));
 }
 
+VirtualBackend::VirtualBackend(std::shared_ptr<VirtualFileOutput> output) {
+    auto card = std::make_shared<VirtualCard>("Virtual card 0", false, std::move(output));
+    card->pacing.store(Pacing::FreeRunning);
+    cards_.push_back(std::move(card));
+}
+
 uint32_t VirtualBackend::DeviceCount(Direction) {
     return static_cast<uint32_t>(cards_.size());
 }
@@ -439,6 +457,16 @@ void SetVirtualOpenResult(unsigned card, Result result) {
 void SetVirtualFault(unsigned card, VirtualFault fault) {
     if (auto found = CurrentVirtualCard(card))
         found->SetFault(fault);
+}
+
+VirtualOutputProgress GetVirtualOutputProgress() {
+    VirtualOutputProgress progress;
+    auto found = CurrentVirtualCard(0);
+    if (const VirtualFileOutput* output = found ? found->Output() : nullptr) {
+        progress.bytesWritten = output->Written();
+        progress.writeError = output->Error();
+    }
+    return progress;
 }
 
 }  // namespace wave

@@ -6,7 +6,8 @@
 // while capture is started: what arrives while no buffer is queued is dropped, and a buffer
 // that comes back late gets what the card held meanwhile, up to CaptureRingMs of it (beyond
 // that the input is lost: an overrun). Free-running input has no clock: buffers are filled as
-// soon as they are queued and nothing is ever dropped.
+// soon as they are queued and nothing is ever dropped. A card may play into a file instead of
+// keeping what it played (VirtualFileOutput).
 
 #include <atomic>
 #include <memory>
@@ -16,15 +17,19 @@
 
 #include "platform/wave/WaveBackend.h"
 #include "platform/wave/virtual/VirtualCards.h"
+#include "platform/wave/virtual/VirtualFileOutput.h"
 
 namespace wave {
 
 // One virtual card: its settings, what it played and where its input stands.
 class VirtualCard {
   public:
-    VirtualCard(std::string name, bool keepPlayed);
+    VirtualCard(std::string name, bool keepPlayed,
+                std::shared_ptr<VirtualFileOutput> output = nullptr);
 
     const std::string& Name() const { return name_; }
+    // Where the wave-out writes what it plays; nullptr for a card that keeps it (or not).
+    VirtualFileOutput* Output() const { return output_.get(); }
 
     std::atomic<Pacing> pacing{Pacing::RealTime};
 
@@ -54,6 +59,7 @@ class VirtualCard {
 
   private:
     const std::string name_;
+    const std::shared_ptr<VirtualFileOutput> output_;
     std::atomic<VirtualFault> fault_{VirtualFault::None};
     std::mutex devicesLock_;  // guards devices_
     std::vector<WaveDevice*> devices_;
@@ -72,6 +78,8 @@ class VirtualCard {
 class VirtualBackend final : public WaveBackend {
   public:
     VirtualBackend(unsigned count, bool keepPlayed);
+    // One free-running card, "Virtual card 0", playing into output.
+    explicit VirtualBackend(std::shared_ptr<VirtualFileOutput> output);
 
     const char* Name() const override { return "virtual"; }
     uint32_t DeviceCount(Direction direction) override;
