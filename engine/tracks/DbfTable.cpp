@@ -1,12 +1,17 @@
 #include "tracks/DbfTable.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/os/Files.h"
 
@@ -33,81 +38,144 @@ thread_local const DbfTable* DbfHookState::current = nullptr;
 
 namespace {
 
+// shapelib seeks before every record it reads or writes; through stdio each of those costs
+// system calls (a flush and a read for every record). A song's tables are small, so the hooks
+// hold the whole file in memory instead: read at once when opened, and the written ranges put
+// back when it is closed. (Making a save durable is the save's commit: SongSave.)
 struct HookedFile {
-    FILE* stream;
-    bool written;
+    int fd;
+    std::string bytes;
+    size_t position = 0;
+    // Written ranges, [from, to), in the order written.
+    std::vector<std::pair<size_t, size_t>> dirty;
 };
+
+// Larger files are not tables of a song: refusing them keeps a bad file from taking the memory.
+constexpr size_t MaxTableBytes = size_t{1} << 30;
 
 HookedFile* Hooked(SAFile file) {
     return reinterpret_cast<HookedFile*>(file);
 }
 
+bool ReadWhole(int fd, std::string& bytes) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0)
+        return false;
+    if (!S_ISREG(info.st_mode) || static_cast<uint64_t>(info.st_size) > MaxTableBytes) {
+        errno = EFBIG;
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got =
+            ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    bytes.resize(done);  // a file that shrank meanwhile is read as far as it goes
+    return true;
+}
+
 SAFile HookOpen(const char* name, const char* access) {
     const bool reading = std::strchr(access, 'r') && !std::strchr(access, '+');
     const bool creating = std::strchr(access, 'w') != nullptr;
-    int flags = O_CLOEXEC | O_NOFOLLOW;
-    flags |= reading ? O_RDONLY : O_RDWR;
+    int flags = O_CLOEXEC | (reading ? O_RDONLY : O_RDWR | O_NOFOLLOW);
     if (creating)
         flags |= O_CREAT | O_TRUNC;
     const int fd = OpenKeepingTimes(name, flags);
     if (fd < 0)
         return nullptr;  // a missing file is not a failure of the table: the caller decides
-    FILE* stream = ::fdopen(fd, reading ? "rb" : "rb+");
-    if (!stream) {
+    auto* file = new HookedFile{fd, {}, 0, {}};
+    if (!ReadWhole(fd, file->bytes)) {
         DbfHookState::Fail(errno);
         ::close(fd);
+        delete file;
         return nullptr;
     }
-    return reinterpret_cast<SAFile>(new HookedFile{stream, false});
+    return reinterpret_cast<SAFile>(file);
 }
 
-SAOffset HookRead(void* p, SAOffset size, SAOffset count, SAFile file) {
-    const size_t got = std::fread(p, size, count, Hooked(file)->stream);
-    if (got < count && std::ferror(Hooked(file)->stream))
-        DbfHookState::Fail(errno);
-    return got;
-}
-
-SAOffset HookWrite(void* p, SAOffset size, SAOffset count, SAFile file) {
-    Hooked(file)->written = true;
-    const size_t put = std::fwrite(p, size, count, Hooked(file)->stream);
-    if (put < count)
-        DbfHookState::Fail(errno);
-    return put;
-}
-
-SAOffset HookSeek(SAFile file, SAOffset offset, int whence) {
-    if (offset > static_cast<SAOffset>(INT64_MAX))
-        return static_cast<SAOffset>(-1);
-    return std::fseek(Hooked(file)->stream, static_cast<long>(offset), whence) == 0
-               ? 0
-               : static_cast<SAOffset>(-1);
-}
-
-SAOffset HookTell(SAFile file) {
-    const long at = std::ftell(Hooked(file)->stream);
-    return at < 0 ? 0 : static_cast<SAOffset>(at);
-}
-
-int HookFlush(SAFile file) {
-    if (std::fflush(Hooked(file)->stream) == 0)
+SAOffset HookRead(void* p, SAOffset size, SAOffset count, SAFile handle) {
+    HookedFile& file = *Hooked(handle);
+    if (size == 0 || file.position >= file.bytes.size())
         return 0;
-    DbfHookState::Fail(errno);
-    return -1;
+    const size_t whole = std::min<size_t>(count, (file.bytes.size() - file.position) / size);
+    std::memcpy(p, file.bytes.data() + file.position, whole * size);
+    file.position += whole * size;
+    return whole;
 }
 
-int HookClose(SAFile file) {
-    HookedFile* hooked = Hooked(file);
-    bool ok = std::fflush(hooked->stream) == 0;
-    if (ok && hooked->written)
-        ok = SyncData(::fileno(hooked->stream), "dbf");
+SAOffset HookWrite(void* p, SAOffset size, SAOffset count, SAFile handle) {
+    HookedFile& file = *Hooked(handle);
+    const size_t bytes = size * count;
+    if (file.position + bytes > MaxTableBytes) {
+        DbfHookState::Fail(EFBIG);
+        return 0;
+    }
+    if (file.bytes.size() < file.position + bytes)
+        file.bytes.resize(file.position + bytes);
+    std::memcpy(file.bytes.data() + file.position, p, bytes);
+    // Each record is written over the end-of-file mark written after the one before it.
+    if (!file.dirty.empty() && file.position >= file.dirty.back().first &&
+        file.position <= file.dirty.back().second)
+        file.dirty.back().second = std::max(file.dirty.back().second, file.position + bytes);
+    else
+        file.dirty.emplace_back(file.position, file.position + bytes);
+    file.position += bytes;
+    return count;
+}
+
+SAOffset HookSeek(SAFile handle, SAOffset offset, int whence) {
+    HookedFile& file = *Hooked(handle);
+    const size_t base = whence == SEEK_CUR   ? file.position
+                        : whence == SEEK_END ? file.bytes.size()
+                                             : 0;
+    if (offset > MaxTableBytes || base + offset > MaxTableBytes)
+        return static_cast<SAOffset>(-1);
+    file.position = base + offset;
+    return 0;
+}
+
+SAOffset HookTell(SAFile handle) {
+    return Hooked(handle)->position;
+}
+
+int HookFlush(SAFile /*handle*/) {
+    return 0;  // everything is written when the file is closed
+}
+
+bool WriteBack(HookedFile& file) {
+    if (file.dirty.empty())
+        return true;
+    for (const auto& [from, to] : file.dirty) {
+        size_t done = from;
+        while (done < to) {
+            const ssize_t put =
+                ::pwrite(file.fd, file.bytes.data() + done, to - done, static_cast<off_t>(done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put <= 0)
+                return false;
+            done += static_cast<size_t>(put);
+        }
+    }
+    return true;
+}
+
+int HookClose(SAFile handle) {
+    HookedFile* file = Hooked(handle);
+    bool ok = WriteBack(*file);
     if (!ok)
         DbfHookState::Fail(errno);
-    if (std::fclose(hooked->stream) != 0 && ok) {
+    if (::close(file->fd) != 0 && ok) {
         DbfHookState::Fail(errno);
         ok = false;
     }
-    delete hooked;
+    delete file;
     return ok ? 0 : -1;
 }
 

@@ -9,8 +9,7 @@
 //
 // The file operations go through hooks of our own: reading leaves the file's access time
 // alone, the first failed read or write is remembered (shapelib itself reports most of them
-// only on stderr), numbers are read without regard to the process's locale, and a table
-// written here reaches the disk before Close reports success.
+// only on stderr), and numbers are read without regard to the process's locale.
 class DbfTable {
   public:
     struct Field {
@@ -29,8 +28,8 @@ class DbfTable {
     bool Create(const std::string& path, std::span<const Field> fields);
     bool OpenForAppend(const std::string& path);
     bool OpenForReading(const std::string& path);
-    // Closes the table, making what was written durable. False when any read, write or the
-    // sync failed since it was opened; Error() then says why.
+    // Closes the table, writing what was written to it. False when any read or write failed
+    // since it was opened; Error() then says why.
     bool Close();
 
     bool IsOpen() const { return handle_ != nullptr; }
