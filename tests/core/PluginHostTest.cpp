@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
@@ -95,4 +97,17 @@ TEST_F(PluginHost,
         EXPECT_EQ(ThrownMessage<OrvellError>([&] { Mixer->LoadPlugins(path); }), message);
     Mixer->GetPluginNames(names);
     EXPECT_THAT(names, ElementsAre("Before"));
+}
+
+TEST_F(PluginHost, PluginsAreToldWhenASongIsOpenedAndAfterItIsSaved) {
+    Mixer->LoadPlugins(GoodFolder);
+    Mixer->AddChannel();
+    ASSERT_EQ(mkdir(PathIn("song").c_str(), 0777), 0);
+    const size_t before = Calls().size();
+    Mixer->LoadProject(PathIn("song").c_str());
+    Mixer->SaveProject();
+    std::vector<std::string> calls = Calls();
+    calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(before));
+    EXPECT_THAT(calls, ElementsAre("Echo 13 0 0", "Echo 13 0 0", "Gain 13 0 0", "Echo 7 0 -1",
+                                   "Echo 7 0 -1", "Gain 7 0 -1"));
 }
