@@ -3,6 +3,8 @@
 //   zembla-cli tone [seconds] [Hz]  plays a test tone through the engine on the first card
 //   zembla-cli record FOLDER TRACK SECONDS [ms]  records into a track while the others play
 //   zembla-cli import | export | list ...  works on a track of a song folder (TrackCommands.h)
+//   zembla-cli render SONG OUT.wav  writes the whole mix of a song folder into a WAV file
+//   zembla-cli info SONG            prints a table of a song folder's tracks
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,7 +12,9 @@
 #include <string>
 
 #include "FormatNames.h"
+#include "InfoCommand.h"
 #include "RecordCommand.h"
+#include "RenderCommand.h"
 #include "ToneCommand.h"
 #include "TrackCommands.h"
 #include "platform/wave/BackendSelection.h"
@@ -49,6 +53,7 @@ int Usage() {
     std::fprintf(
         stderr,
         "usage: zembla-cli devices | tone [seconds] [hertz] | record | import | export | list\n"
+        "                  | render | info\n"
         "  devices   list the sound cards the engine sees\n"
         "  tone      play a test tone (default 3 s of 440 Hz) through the engine on\n"
         "            the first card of the settings, or card 0\n"
@@ -56,6 +61,13 @@ int Usage() {
         "            record that card's input into track TRACK (0-15) of the song\n"
         "            folder from ms on (0 by default) while its other tracks play\n"
         "%s"
+        "  render [--rate=HZ] SONG OUT.wav\n"
+        "            write the whole mix of the song folder, from its start to the end of\n"
+        "            its longest track, into a 16-bit stereo WAV file (44100 Hz by default)\n"
+        "            as fast as the machine can; the song folder is left as it was\n"
+        "  info [--rate=HZ] SONG\n"
+        "            print the song's tracks: name, format, length, pieces, volume and pan\n"
+        "            moves and plug-ins\n"
         "Set ZEMBLA_AUDIO=virtual (and ZEMBLA_VIRTUAL_CARDS=N) for virtual cards.\n",
         TrackCommandsUsage());
     return 2;
@@ -66,6 +78,10 @@ int Usage() {
 int main(int argc, char** argv) {
     if (argc >= 2 && IsTrackCommand(argv[1]))
         return RunTrackCommand(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "render") == 0)
+        return RunRenderCommand(argc, argv);
+    if (argc >= 2 && std::strcmp(argv[1], "info") == 0)
+        return RunInfoCommand(argc, argv);
     if (argc == 2 && std::strcmp(argv[1], "devices") == 0)
         return ListDevices();
     if (argc >= 2 && argc <= 4 && std::strcmp(argv[1], "tone") == 0) {

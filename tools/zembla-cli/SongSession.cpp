@@ -1,0 +1,86 @@
+#include "SongSession.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+#include "core/OrvellError.h"
+#include "core/PalkMixer.h"
+#include "tracks/Channel.h"
+
+namespace {
+
+int OpenFolder(const char* path) {
+    return ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+}  // namespace
+
+SongSession::SongSession() : home_(OpenFolder(".")) {
+    if (!home_.Valid())
+        throw std::runtime_error(std::string("can't open the current folder: ") +
+                                 std::strerror(errno));
+}
+
+SongSession::~SongSession() {
+    LeaveSong();
+}
+
+void SongSession::Load(const std::string& folder, unsigned rate) {
+    Mixer->SetSampleRate(rate);
+    // The project commands work on the tracks the engine has.
+    for (int i = 0; i < TrackCount; ++i)
+        tracks_.push_back(Mixer->AddChannel());
+    Mixer->LoadProject(folder.c_str());
+    song_.Reset(OpenFolder("."));
+    if (!song_.Valid()) {
+        const int error = errno;
+        LeaveSong();
+        throw std::runtime_error("can't open " + folder + ": " + std::strerror(error));
+    }
+}
+
+void SongSession::LeaveSong() {
+    // Nothing to do about a failure: the folder it was given in cannot have gone away while
+    // it is held open.
+    (void)::fchdir(home_.Get());
+}
+
+void SongSession::EnterSong() {
+    if (song_.Valid())
+        (void)::fchdir(song_.Get());
+}
+
+std::vector<std::string> SongSession::TakeQueuedErrors() {
+    LeaveSong();
+    // Every error object the engine has logs its message when it is destroyed, the one that
+    // receives the queued errors too: it is destroyed only when it received one, so that a run
+    // without errors writes no log at all.
+    union Receiver {
+        Receiver() : error() {}
+        ~Receiver() {}
+        OrvellError error;
+    } receiver;
+    std::vector<std::string> messages;
+    while (Mixer->GetLastError(receiver.error))
+        messages.push_back(receiver.error.Message);
+    if (!messages.empty()) {
+        receiver.error.~OrvellError();
+    } else {
+        // Left without its destructor: it must hold no memory then.
+        receiver.error.Message.clear();
+        receiver.error.Message.shrink_to_fit();
+    }
+    return messages;
+}
+
+int64_t SongSession::LengthFrames() const {
+    int64_t frames = 0;
+    for (const Channel* channel : tracks_)
+        frames = std::max<int64_t>(frames, channel->GetTotalLength());
+    return frames;
+}
