@@ -1,6 +1,9 @@
 #include "RenderCommand.h"
 
+#include <signal.h>
+
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -23,6 +26,34 @@
 namespace {
 
 constexpr uint64_t FrameBytes = 4;  // the mixing format: 16-bit stereo
+
+volatile std::sig_atomic_t interrupted = 0;
+
+void NoteInterrupt(int) {
+    interrupted = 1;
+}
+
+// Ctrl-C or a kill ends a render as an error does: the run stops, the engine shuts down and the
+// temporary file goes, instead of the process dying with a half-written file beside OUT.wav.
+class InterruptCatcher {
+  public:
+    InterruptCatcher() {
+        struct sigaction action = {};
+        action.sa_handler = NoteInterrupt;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGINT, &action, &previousInt_);
+        sigaction(SIGTERM, &action, &previousTerm_);
+    }
+    ~InterruptCatcher() {
+        sigaction(SIGINT, &previousInt_, nullptr);
+        sigaction(SIGTERM, &previousTerm_, nullptr);
+    }
+    InterruptCatcher(const InterruptCatcher&) = delete;
+    InterruptCatcher& operator=(const InterruptCatcher&) = delete;
+
+  private:
+    struct sigaction previousInt_, previousTerm_;
+};
 
 int Fail(const std::string& what) {
     std::fprintf(stderr, "zembla-cli render: %s\n", what.c_str());
@@ -49,7 +80,7 @@ wave::VirtualOutputProgress Play(WavOutputFile& out, uint64_t dataBytes, uint32_
     RenderProgress progress(frames, rate);
     Mixer->Play();
     // A run that ends by itself has failed; its error is queued.
-    while (Mixer->IsPlaying_b()) {
+    while (Mixer->IsPlaying_b() && !interrupted) {
         const wave::VirtualOutputProgress written = wave::GetVirtualOutputProgress();
         progress.Show(written.bytesWritten / FrameBytes);
         if (written.bytesWritten >= dataBytes || written.writeError != 0)
@@ -89,6 +120,8 @@ int Render(SongSession& session, const std::string& song, WavOutputFile& out, ui
     const wave::VirtualOutputProgress written = Play(out, dataBytes, rate);
     if (!ReportQueuedErrors(session))
         return 1;
+    if (interrupted)
+        return Fail("interrupted: " + out.Path() + " was not written");
     if (written.writeError != 0)
         return Fail("can't write " + out.Path() + ": " + std::strerror(written.writeError));
     if (written.bytesWritten < dataBytes)
@@ -103,7 +136,6 @@ bool Terminate(SongSession& session) {
         Mixer->Terminate();
         return true;
     } catch (const OrvellError& error) {
-        session.LeaveSong();
         Fail(error.Message);
     }
     return false;
@@ -123,6 +155,7 @@ int RunRenderCommand(int argc, char** argv) {
     if (error)
         return Fail("can't create " + line.names[1] + ": " + error.message());
     try {
+        InterruptCatcher catcher;
         SongSession session;
         WavOutputFile out(target.string());
         int result;

@@ -89,7 +89,13 @@ void WavOutputFile::Commit() {
         throw std::runtime_error("can't write " + path_ + ": it holds " +
                                  std::to_string(written.st_size) + " bytes instead of " +
                                  std::to_string(expectedBytes_));
-    if (file_.Close() != 0)
+    // On the disk before it takes the name: a crash must not leave an empty file where an
+    // earlier one of that name was.
+    int synced;
+    do {
+        synced = ::fdatasync(file_.Get());
+    } while (synced != 0 && errno == EINTR);
+    if (synced != 0 || file_.Close() != 0)
         Throw("can't write " + path_, errno);
     if (std::rename(temporary_.c_str(), path_.c_str()) != 0)
         Throw("can't create " + path_, errno);

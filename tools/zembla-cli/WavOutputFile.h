@@ -29,8 +29,8 @@ class WavOutputFile {
     // Writes the header of a file with dataBytes of samples at rate frames a second (at most
     // MaxDataBytes). Throws std::runtime_error.
     void WriteHeader(uint32_t rate, uint64_t dataBytes);
-    // Checks that header and samples are all there, closes the file and gives it its name.
-    // Throws std::runtime_error.
+    // Checks that header and samples are all there, makes them durable, closes the file and
+    // gives it its name. Throws std::runtime_error.
     void Commit();
 
   private:
