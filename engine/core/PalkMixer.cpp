@@ -206,6 +206,11 @@ bool PalkMixer::GetLastError(OrvellError& error) {
     return true;
 }
 
+bool PalkMixer::HasQueuedErrors() {
+    std::lock_guard<std::mutex> guard(errorQueueLock_);
+    return !ErrorQueue.empty();
+}
+
 void PalkMixer::QueueError(const OrvellError& error) {
     std::lock_guard<std::mutex> guard(errorQueueLock_);
     ErrorQueue.push_back(error);

@@ -107,6 +107,9 @@ class PALKENG_API PalkMixer {
 
     // Takes the oldest queued error into error (which keeps its class); false when none.
     bool GetLastError(OrvellError& error);
+    // Whether an error is queued: lets a caller that must not log (every error object logs
+    // when it goes) skip making a receiver when there is nothing to receive.
+    bool HasQueuedErrors();
 
     // The GUI reads these directly.
     std::atomic<bool> playing{false};

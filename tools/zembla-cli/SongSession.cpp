@@ -57,24 +57,14 @@ void SongSession::EnterSong() {
 
 std::vector<std::string> SongSession::TakeQueuedErrors() {
     LeaveSong();
-    // Every error object the engine has logs its message when it is destroyed, the one that
-    // receives the queued errors too: it is destroyed only when it received one, so that a run
-    // without errors writes no log at all.
-    union Receiver {
-        Receiver() : error() {}
-        ~Receiver() {}
-        OrvellError error;
-    } receiver;
+    // Every error object logs its message when it is destroyed, the one that receives the
+    // queued errors too: a run without errors makes none, so it writes no log at all.
     std::vector<std::string> messages;
-    while (Mixer->GetLastError(receiver.error))
-        messages.push_back(receiver.error.Message);
-    if (!messages.empty()) {
-        receiver.error.~OrvellError();
-    } else {
-        // Left without its destructor: it must hold no memory then.
-        receiver.error.Message.clear();
-        receiver.error.Message.shrink_to_fit();
-    }
+    if (!Mixer->HasQueuedErrors())
+        return messages;
+    OrvellError receiver;
+    while (Mixer->GetLastError(receiver))
+        messages.push_back(receiver.Message);
     return messages;
 }
 
