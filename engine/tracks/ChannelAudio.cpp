@@ -13,6 +13,7 @@
 #include "storage/TrackFormat.h"
 #include "storage/WavFileReader.h"
 #include "tracks/Channel.h"
+#include "tracks/TrackInUse.h"
 
 namespace {
 
@@ -30,17 +31,10 @@ int32_t MsToStreamBytes(int ms, uint16_t blockAlign) {
     return static_cast<int32_t>(std::clamp<int64_t>(MsToFrames(ms) * blockAlign, 0, INT32_MAX));
 }
 
-// The player reads a track through its cache and the recorder writes it: neither may meet an
-// import or a clear in the middle.
-void ThrowIfInUse(const SuperWaveFile& file) {
-    if ((Mixer && Mixer->IsPlaying_b()) || file.Writing)
-        throw DisplayedError("Stop playback before changing a track's audio.");
-}
-
 }  // namespace
 
 void Channel::ImportWav(const char* path, int position_ms) {
-    ThrowIfInUse(*File);
+    ThrowIfTrackInUse(*File);
     if (!path)
         throw DisplayedError("Can't open file: ");
     // Everything that can refuse the file does so before the track is touched.
@@ -93,13 +87,13 @@ void Channel::ExportToWave(const char* path) {
 }
 
 void Channel::ClearData() {
-    ThrowIfInUse(*File);
+    ThrowIfTrackInUse(*File);
     File->DeleteAll();
     File->FreePeaks();
 }
 
 void Channel::ClearData(int from_ms, int to_ms) {
-    ThrowIfInUse(*File);
+    ThrowIfTrackInUse(*File);
     const uint16_t blockAlign = File->Format.BlockAlign;
     File->ClearRange(MsToStreamBytes(from_ms, blockAlign), MsToStreamBytes(to_ms, blockAlign));
     File->FreePeaks();

@@ -3,29 +3,22 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <exception>
 #include <string>
 
 #include "core/ErrorQueue.h"
 #include "core/OrvellError.h"
-#include "core/PalkMixer.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"
 #include "tracks/ChannelInfo.h"
 #include "tracks/SongSave.h"
 #include "tracks/SongTables.h"
+#include "tracks/TrackInUse.h"
 
 namespace {
 
 [[noreturn]] void ThrowNotSaved(const char* file) {
-    throw DisplayedError(std::string("Can't save the song: ") + file + ": " + std::strerror(errno) +
-                         ". The song on disk is as it was saved before.");
-}
-
-void ThrowIfPlaying(const SuperWaveFile& file) {
-    if ((Mixer && Mixer->IsPlaying_b()) || file.Writing)
-        throw DisplayedError("Stop playback before changing a track's audio.");
+    SongSave::ThrowFailed(file, errno);
 }
 
 }  // namespace
@@ -49,9 +42,9 @@ void Channel::Save() {
                                   GetVolumeEvents(), GetPanEvents(), skipped))
         ThrowNotSaved(SongTables::EventsFile);
     if (skipped > 0)
-        QueueEngineError(DisplayedError(
-            "Track " + Name + ": " + std::to_string(skipped) +
-            " automation event(s) lie beyond the time the song file can hold and were not saved."));
+        QueueEngineError(DisplayedError("Track " + Name + ": " + std::to_string(skipped) +
+                                        " automation event(s) were not saved: their time or value "
+                                        "does not fit the song file."));
     if (!SongTables::AppendPlugins(SongSave::PendingName(SongTables::PluginsFile), Index, Plugins))
         ThrowNotSaved(SongTables::PluginsFile);
     ChannelInfo info;
@@ -77,7 +70,7 @@ void Channel::QueueIfDamaged(const SongTables::SongEvents& events) {
 }
 
 void Channel::DetachAudio() {
-    ThrowIfPlaying(*File);
+    ThrowIfTrackInUse(*File);
     if (File->HasData())
         File->Reset();
 }

@@ -19,23 +19,23 @@ bool Exists(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0;
 }
 
-[[noreturn]] void ThrowSaveFailed(const std::string& what, int error) {
-    throw DisplayedError("Can't save the song: " + what + ": " + std::strerror(error) +
-                         ". The song on disk is as it was saved before.");
-}
-
 void SyncFile(const std::string& path) {
     FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
     if (!file.Valid() || !SyncData(file.Get(), path.c_str()))
-        ThrowSaveFailed(path, errno);
+        SongSave::ThrowFailed(path, errno);
 }
 
 void SyncFolder() {
     if (!SyncFolderOf("."))
-        ThrowSaveFailed("the song folder", errno);
+        SongSave::ThrowFailed("the song folder", errno);
 }
 
 }  // namespace
+
+void SongSave::ThrowFailed(const std::string& file, int error) {
+    throw DisplayedError("Can't save the song: " + file + ": " + std::strerror(error) +
+                         ". The song on disk is as it was saved before.");
+}
 
 std::string SongSave::CurrentName(const char* file) {
     if (Exists(CommitMark)) {
@@ -47,17 +47,21 @@ std::string SongSave::CurrentName(const char* file) {
 }
 
 void SongSave::FinishCommitted() {
+    // Committed already: whatever fails now, the song opens as saved, and the next save
+    // finishes the renames.
+    const auto unfinished = [](const std::string& file) {
+        throw DisplayedError("Can't finish saving the song: " + file + ": " + std::strerror(errno) +
+                             ". It opens as saved.");
+    };
     for (const char* file : Files) {
         const std::string pending = PendingName(file);
         if (Exists(pending) && std::rename(pending.c_str(), file) != 0)
-            ThrowSaveFailed(file, errno);
+            unfinished(file);
     }
     // Every rename is durable before the mark goes: without the mark a reader takes the
     // song files themselves.
-    SyncFolder();
-    if (::unlink(CommitMark) != 0 && errno != ENOENT)
-        ThrowSaveFailed(CommitMark, errno);
-    SyncFolder();
+    if (!SyncFolderOf(".") || (::unlink(CommitMark) != 0 && errno != ENOENT) || !SyncFolderOf("."))
+        unfinished(CommitMark);
 }
 
 void SongSave::Begin() {
@@ -68,7 +72,7 @@ void SongSave::Begin() {
     for (const char* file : Files) {
         const std::string pending = PendingName(file);
         if (::unlink(pending.c_str()) != 0 && errno != ENOENT)
-            ThrowSaveFailed(pending, errno);
+            SongSave::ThrowFailed(pending, errno);
     }
 }
 
@@ -78,6 +82,6 @@ void SongSave::Commit() {
     SyncFolder();
     static constexpr char mark[] = "This song's pending files are its saved version.\n";
     if (!ReplaceFileAtomically(CommitMark, mark, sizeof mark - 1))
-        ThrowSaveFailed(CommitMark, errno != 0 ? errno : EIO);
+        SongSave::ThrowFailed(CommitMark, errno != 0 ? errno : EIO);
     FinishCommitted();
 }

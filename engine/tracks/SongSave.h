@@ -34,6 +34,9 @@ class SongSave {
     // could not be committed; the previous version stays whole then.
     static void Commit();
 
+    // Throws the DisplayedError of a save that failed on file.
+    [[noreturn]] static void ThrowFailed(const std::string& file, int error);
+
   private:
     static void FinishCommitted();
 };
