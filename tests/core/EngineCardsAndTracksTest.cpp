@@ -74,10 +74,3 @@ TEST_F(EngineTracks, ChannelsAreNumberedInOrderAndReleasedByTerminate) {
     EXPECT_EQ(Channel::Antal, 0);
     EXPECT_EQ(Channel::Data, nullptr);
 }
-
-TEST_F(EngineTracks, PositionsConvertWithWholeFramesPerMillisecond) {
-    Mixer->SetPos_ms(1000);  // 44000 frames, rounded down to 42 * 1024
-    EXPECT_EQ(PlayPos.load(), 42 * 1024);
-    EXPECT_EQ(MixPos.load(), 42 * 1024);
-    EXPECT_EQ(Mixer->GetPos_ms(), 975u);
-}

@@ -11,6 +11,7 @@
 #include "platform/wave/WaveApi.h"
 #include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
+#include "support/NumberedFrames.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
@@ -22,6 +23,12 @@ namespace {
 // sanitizer builds, not a stop that waits for the device.
 constexpr auto StopMargin = 400ms;
 constexpr auto BufferPeriod = std::chrono::microseconds(2048 * 1000000LL / 44100);
+
+void StopReturnsAtOnce() {
+    const auto before = Clock::now();
+    Mixer->Stop();
+    EXPECT_LT(Clock::now() - before, BufferPeriod + StopMargin);
+}
 
 class Transport : public TransportTest {
   protected:
@@ -53,8 +60,10 @@ class Transport : public TransportTest {
 
 TEST_F(Transport, ASongPlaysExactlyAsTheModelMixesItFromThePositionSetPosMsRoundedTo) {
     OpenCard(0, wave::Pacing::FreeRunning);
-    Mixer->SetPos_ms(1000);
+    Mixer->SetPos_ms(1000);  // 44000 frames, rounded down to 42 * 1024
     ASSERT_EQ(PlayPos.load(), 42 * 1024);
+    EXPECT_EQ(MixPos.load(), 42 * 1024);
+    EXPECT_EQ(Mixer->GetPos_ms(), 975u);
     SongOfSixTracks(42 * 1024);
 
     const std::string played = PlayBuffers(0, 40);
@@ -92,49 +101,9 @@ TEST_F(Transport, TheDevicesStartWithBufferCountLessOneBuffersMixedAhead) {
     }
 }
 
-TEST_F(Transport, OnARealTimeCardThePositionRunsAtTheCardsRateAndStopComesBackAtOnce) {
-    OpenCard(0, wave::Pacing::RealTime);
-    AddTrack(true, true, 0, 441000);
-    Mixer->Play();
-    EXPECT_TRUE(Mixer->IsPlaying_b());
-    std::this_thread::sleep_for(200ms);
-    const auto t0 = Clock::now();
-    const int32_t p0 = PlayPos.load();
-    std::this_thread::sleep_for(1000ms);
-    const auto t1 = Clock::now();
-    const int32_t p1 = PlayPos.load();
-    const double expected = std::chrono::duration<double>(t1 - t0).count() * 44100;
-    // Whole buffers come back: the position moves in steps of one buffer.
-    EXPECT_NEAR(p1 - p0, expected, 2 * 2048 + 1);
-    EXPECT_GT(Mixer->GetPos_ms(), 1000u);
-
-    const auto before = Clock::now();
-    const int32_t heard = PlayPos.load();
-    Mixer->Stop();
-    EXPECT_LT(Clock::now() - before, BufferPeriod + StopMargin);
-    EXPECT_EQ(PlayPos.load() % 1024, 0);
-    EXPECT_LE(PlayPos.load(), heard + 2048);
-    EXPECT_GE(PlayPos.load(), heard - 1024);
-    EXPECT_EQ(MixPos.load(), PlayPos.load());
-}
-
 TEST_F(Transport, MovingWhilePlayingGoesOnFromTheNewPlace) {
     OpenCard(0, wave::Pacing::RealTime);
-    // Audio that names its own frames: left the low 15 bits, right the rest.
-    TrackModel numbered;
-    Channel* channel = Mixer->AddChannel();
-    std::string bytes;
-    constexpr int64_t Frames = 300000;
-    for (int64_t f = 0; f < Frames; ++f) {
-        for (int64_t part : {f & 0x7FFF, f >> 15}) {
-            bytes.push_back(static_cast<char>(part & 0xFF));
-            bytes.push_back(static_cast<char>(part >> 8));
-        }
-    }
-    channel->GetChannelFile()->Open("channel0_");
-    channel->SetFormat(true, true);
-    channel->GetChannelFile()->AppendBytes(bytes.data(), bytes.size());
-    channel->GetChannelFile()->Save();
+    WriteTrackAudio(Mixer->AddChannel(), "channel0_", true, true, 0, NumberedFrames(0, 300000));
 
     wave::TakePlayedBytes(0);
     Mixer->Play();
@@ -148,10 +117,7 @@ TEST_F(Transport, MovingWhilePlayingGoesOnFromTheNewPlace) {
 
     // What was heard: frames 0, 1, 2 ... then 219136, 219137 ... with nothing in between.
     const std::string played = wave::TakePlayedBytes(0);
-    auto frameAt = [&](size_t i) {
-        const auto* at = reinterpret_cast<const unsigned char*>(played.data()) + 4 * i;
-        return int64_t{at[0] | at[1] << 8} | int64_t{at[2] | at[3] << 8} << 15;
-    };
+    auto frameAt = [&](size_t i) { return int64_t{FrameNumber(played, i)}; };
     size_t jump = 0;
     for (size_t i = 1; i < played.size() / 4; ++i) {
         if (frameAt(i) != frameAt(i - 1) + 1) {
@@ -203,8 +169,7 @@ TEST_F(Transport, ABounceWritesTheMixOfTheOtherTracksIntoTheTargetAsStereo16) {
     SuperWaveFile reopened;
     reopened.Open("channel3_");
     const int64_t total = reopened.GetTotalBytes();
-    std::string content(static_cast<size_t>(total), '\0');
-    reopened.ReadAt(0, reinterpret_cast<uint8_t*>(content.data()), content.size());
+    const std::string content = WholeTrack(reopened);
     std::vector<TrackModel> sources = Models();
     sources[3].disabled = true;
     size_t bounced = 0;
@@ -220,7 +185,7 @@ TEST_F(Transport, ABounceWritesTheMixOfTheOtherTracksIntoTheTargetAsStereo16) {
     EXPECT_EQ(Mixer->GetSongLength_ms(), static_cast<int>(total / 4 * 1000 / 44100));
 }
 
-TEST_F(Transport, TwoCardsEachPlayTheirOwnTracksAndThePositionKeepsOneCardsRate) {
+TEST_F(Transport, TwoRealTimeCardsPlayTheirOwnTracksAtOneCardsRateAndStopComesBackAtOnce) {
     OpenCard(0, wave::Pacing::RealTime);
     OpenCard(1, wave::Pacing::RealTime);
     Automate(AddTrack(true, true, 0, 100000, 0), 200, 0.9f, 0.1f);
@@ -230,14 +195,22 @@ TEST_F(Transport, TwoCardsEachPlayTheirOwnTracksAndThePositionKeepsOneCardsRate)
     wave::TakePlayedBytes(0);
     wave::TakePlayedBytes(1);
     Mixer->Play();
-    std::this_thread::sleep_for(150ms);
+    EXPECT_TRUE(Mixer->IsPlaying_b());
+    std::this_thread::sleep_for(200ms);
     const auto t0 = Clock::now();
     const int32_t p0 = PlayPos.load();
-    std::this_thread::sleep_for(800ms);
+    std::this_thread::sleep_for(1000ms);
     const double seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+    // Whole buffers come back: the position moves in steps of one buffer.
     EXPECT_NEAR(PlayPos.load() - p0, seconds * 44100, 2 * 2048 + 1);
-    Mixer->Stop();
+    EXPECT_GT(Mixer->GetPos_ms(), 1000u);
 
+    const int32_t heard = PlayPos.load();
+    StopReturnsAtOnce();
+    EXPECT_EQ(PlayPos.load() % 1024, 0);
+    EXPECT_LE(PlayPos.load(), heard + 2048);
+    EXPECT_GE(PlayPos.load(), heard - 1024);
+    EXPECT_EQ(MixPos.load(), PlayPos.load());
     for (int card : {0, 1}) {
         SCOPED_TRACE(card);
         const std::string played = wave::TakePlayedBytes(static_cast<unsigned>(card));
@@ -275,15 +248,13 @@ namespace {
 void ExpectRunEndedWithDriverError(const char* why) {
     SCOPED_TRACE(why);
     ASSERT_TRUE(WaitUntil([] { return !Mixer->IsPlaying_b(); }));
-    OrvellError error;
-    ASSERT_TRUE(Mixer->GetLastError(error));
-    EXPECT_EQ(error.Message, "No device driver is present.\nDevice: Virtual card 0");
-    EXPECT_FALSE(Mixer->GetLastError(error)) << "one error for one failure";
+    EXPECT_EQ(TakeQueuedErrors(),
+              std::vector<std::string>{"No device driver is present.\nDevice: Virtual card 0"})
+        << "one error for one failure";
     Mixer->Stop();
     EXPECT_EQ(PlayPos.load() % 1024, 0);
     EXPECT_EQ(MixPos.load(), PlayPos.load());
-    for (int places : Mixer->GetSoundcard(0)->OutputBufferPlaces())
-        EXPECT_EQ(places, 1);
+    ExpectBuffersAtRest();
 }
 
 }  // namespace
@@ -324,11 +295,8 @@ TEST_F(Transport, StopComesBackAtOnceFromACardThatStalled) {
     std::this_thread::sleep_for(100ms);
     wave::SetVirtualFault(0, wave::VirtualFault::Stalled);
     std::this_thread::sleep_for(300ms);  // the player now waits for a buffer that never comes
-    const auto before = Clock::now();
-    Mixer->Stop();
-    EXPECT_LT(Clock::now() - before, BufferPeriod + StopMargin);
-    for (int places : Mixer->GetSoundcard(0)->OutputBufferPlaces())
-        EXPECT_EQ(places, 1);
+    StopReturnsAtOnce();
+    ExpectBuffersAtRest();
     wave::SetVirtualFault(0, wave::VirtualFault::None);
 }
 
@@ -341,14 +309,8 @@ using TransportOnAlsa = OnAlsa<Transport>;
 }  // namespace
 
 TEST_F(TransportOnAlsa, ASongPlaysBitExactThroughTheFilePlugIn) {
-    // The file plug-in over the clocked card: what is played lands in the file, at the real
-    // rate (over "null" the file would grow as fast as the player can mix).
     const std::string out = PathIn("played.raw");
-    UseAsoundrc("pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
-                "\" }\npcm.zembla_file { type file slave.pcm { type zembla_clocked } "
-                "format \"raw\" file \"" +
-                    out + "\"\n  hint { show on description \"Zembla file card\" } }\n",
-                "Zembla file card");
+    UseFileCard(out);
     Mixer->SetPos_ms(1000);
     SongOfSixTracks(42 * 1024);
     Mixer->Play();
@@ -373,11 +335,8 @@ TEST_F(TransportOnAlsa, StopComesBackAtOnceFromAPcmThatNeverConsumes) {
     Mixer->Play();
     std::this_thread::sleep_for(300ms);
     EXPECT_EQ(PlayPos.load(), 0) << "nothing was heard";
-    const auto before = Clock::now();
-    Mixer->Stop();
-    EXPECT_LT(Clock::now() - before, BufferPeriod + StopMargin);
-    for (int places : Mixer->GetSoundcard(0)->OutputBufferPlaces())
-        EXPECT_EQ(places, 1);
+    StopReturnsAtOnce();
+    ExpectBuffersAtRest();
 }
 
 TEST_F(Transport, HundredsOfPlaysMovesAndStopsAtRandomMomentsLeaveEveryBufferInOnePlace) {
@@ -391,9 +350,8 @@ TEST_F(Transport, HundredsOfPlaysMovesAndStopsAtRandomMomentsLeaveEveryBufferInO
     std::mt19937 random(7);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     auto expectAtRest = [] {
-        for (int card : {0, 1})
-            for (int places : Mixer->GetSoundcard(static_cast<char>(card))->OutputBufferPlaces())
-                ASSERT_EQ(places, 1) << "card " << card;
+        ExpectBuffersAtRest(0);
+        ExpectBuffersAtRest(1);
     };
     for (int step = 0; step < 400; ++step) {
         try {
@@ -450,8 +408,6 @@ TEST_F(Transport, HundredsOfPlaysMovesAndStopsAtRandomMomentsLeaveEveryBufferInO
     Mixer->Stop();
     expectAtRest();
     EXPECT_EQ(MixPos.load(), PlayPos.load());
-    OrvellError queued;
-    while (Mixer->GetLastError(queued)) {
-        EXPECT_EQ(queued.Message, "No device driver is present.\nDevice: Virtual card 1");
-    }
+    for (const std::string& queued : TakeQueuedErrors())
+        EXPECT_EQ(queued, "No device driver is present.\nDevice: Virtual card 1");
 }

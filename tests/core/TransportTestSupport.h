@@ -17,11 +17,13 @@
 #include "core/PalkMixer.h"
 #include "platform/wave/BackendSelection.h"
 #include "platform/wave/WaveApi.h"
+#include "soundcard/SoundCard.h"
 #include "storage/SuperWaveFile.h"
 #include "support/EngineFixture.h"
 #include "support/MixModel.h"
 #include "support/TempDir.h"
 #include "tracks/Channel.h"
+#include "tracks/TrackTestSupport.h"
 
 // Polls until done() holds; false after timeoutMs.
 inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
@@ -34,14 +36,25 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) 
     return true;
 }
 
+// Every output buffer of the card is back in one place: none left at the device or lost.
+inline void ExpectBuffersAtRest(int card = 0) {
+    for (int places : Mixer->GetSoundcard(static_cast<char>(card))->OutputBufferPlaces())
+        EXPECT_EQ(places, 1) << "card " << card;
+}
+
+// All the bytes of a track's stream, gaps as its fill byte.
+inline std::string WholeTrack(SuperWaveFile& file) {
+    std::string bytes(static_cast<size_t>(file.GetTotalBytes()), '\0');
+    file.ReadAt(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    return bytes;
+}
+
 class TransportTest : public EngineTest {
   protected:
     void SetUp() override {
         EngineTest::SetUp();
         Mixer->ReadSettings();
-        OrvellError firstStart;  // no settings file yet
-        while (Mixer->GetLastError(firstStart)) {
-        }
+        TakeQueuedErrors();  // no settings file yet
     }
 
     // A track of random audio in the given format from startFrame on, routed to card.
@@ -55,16 +68,12 @@ class TransportTest : public EngineTest {
         for (char& byte : t.bytes)
             byte = static_cast<char>(random_());
         Channel* channel = Mixer->AddChannel();
-        SuperWaveFile* file = channel->GetChannelFile();
-        file->Open("channel" + std::to_string(channel->GetIndex()) + "_");
-        channel->SetFormat(stereo, sixteen);
-        file->SeekFrames(startFrame);
-        file->AppendBytes(t.bytes.data(), t.bytes.size());
-        file->Save();
+        WriteTrackAudio(channel, "channel" + std::to_string(channel->GetIndex()) + "_", stereo,
+                        sixteen, startFrame, t.bytes);
         if (card != 0)
             channel->SetSoundCard(static_cast<char>(card));
         t.cacheLength = static_cast<uint32_t>(channel->GetCacheSize());
-        t.fill = file->GetFillByte();
+        t.fill = channel->GetChannelFile()->GetFillByte();
         models_.push_back(t);
         return channel;
     }
@@ -158,4 +167,16 @@ class OnAlsa : public Base {
         }
         FAIL() << name << " is not listed";
     }
+#ifdef CLOCKED_PCM_PLUGIN
+    // ALSA's file plug-in over the clocked card, so that it plays into out (and captures
+    // infile) at the real rate; over "null" it would run as fast as it is fed.
+    void UseFileCard(const std::string& out, const std::string& infile = "") {
+        UseAsoundrc("pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
+                    "\" }\npcm.zembla_file { type file slave.pcm { type zembla_clocked } "
+                    "format \"raw\" file \"" +
+                        out + (infile.empty() ? "" : "\" infile \"" + infile) +
+                        "\"\n  hint { show on description \"Zembla file card\" } }\n",
+                    "Zembla file card");
+    }
+#endif
 };

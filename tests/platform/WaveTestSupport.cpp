@@ -20,30 +20,6 @@ std::string PatternBytes(size_t count, uint32_t seed) {
     return bytes;
 }
 
-std::string NumberedFrames(uint32_t first, size_t count) {
-    std::string bytes(count * 4, '\0');
-    for (size_t i = 0; i < count; ++i) {
-        const auto number = static_cast<uint32_t>(first + i);
-        for (int b = 0; b < 4; ++b)
-            bytes[4 * i + b] = static_cast<char>(number >> (8 * b));
-    }
-    return bytes;
-}
-
-uint32_t FrameNumber(const char* bytes, size_t index) {
-    uint32_t number = 0;
-    for (int b = 3; b >= 0; --b)
-        number = number << 8 | static_cast<uint8_t>(bytes[4 * index + b]);
-    return number;
-}
-
-bool NumberedOneAfterAnother(const std::string& bytes) {
-    for (size_t i = 1; i < bytes.size() / 4; ++i)
-        if (FrameNumber(bytes.data(), i) != FrameNumber(bytes.data(), i - 1) + 1)
-            return false;
-    return true;
-}
-
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
     if (actual == expected)
         return ::testing::AssertionSuccess();

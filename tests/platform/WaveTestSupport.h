@@ -17,17 +17,11 @@
 #include "platform/wave/WaveApi.h"
 #include "platform/wave/WaveBackend.h"
 #include "platform/wave/WaveFormat.h"
+#include "support/NumberedFrames.h"
 
 WaveFormat PcmFormat(uint32_t rate, uint16_t channels, uint16_t bits);
 // Deterministic, non-repeating bytes (so misplaced or repeated blocks show up).
 std::string PatternBytes(size_t count, uint32_t seed);
-// 16-bit stereo frames that carry their own numbers (each frame's four bytes are its number,
-// little-endian), first, first + 1, ... The clocked ALSA test card captures frames like these.
-std::string NumberedFrames(uint32_t first, size_t count);
-// The number frame `index` of such bytes carries.
-uint32_t FrameNumber(const char* bytes, size_t index);
-// Whether the frames of bytes are numbered one after the other.
-bool NumberedOneAfterAnother(const std::string& bytes);
 // Byte strings compared by size and first differing offset (instead of printing both).
 ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected);
 

@@ -1,6 +1,7 @@
 // Recording through the engine: takes on virtual cards and through ALSA's file plug-in, where
 // they land (the lag), what they hold (byte for byte what the card delivered), arming rules,
 // and takes that end because the disk, the device or the whole process failed.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -20,42 +21,19 @@
 #include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
 #include "soundcard/WaveBuff.h"
+#include "support/NumberedFrames.h"
 #include "support/TempDir.h"
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+using ::testing::AllOf;
+using ::testing::Contains;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
 
 namespace {
 
 constexpr uint32_t BufferFrames = 2048;
-
-// Stereo 16-bit frames that carry their own number (left: low half, right: high half), so
-// that a take shows which frames of the input it holds.
-std::string NumberedFrames(uint32_t first, size_t count) {
-    std::string bytes(count * 4, '\0');
-    for (size_t i = 0; i < count; ++i) {
-        const auto n = static_cast<uint32_t>(first + i);
-        for (int b = 0; b < 4; ++b)
-            bytes[4 * i + static_cast<size_t>(b)] = static_cast<char>((n >> (8 * b)) & 0xFF);
-    }
-    return bytes;
-}
-
-uint32_t FrameNumber(const std::string& bytes, size_t frame) {
-    uint32_t n = 0;
-    for (int b = 3; b >= 0; --b)
-        n = n << 8 | static_cast<uint8_t>(bytes[4 * frame + static_cast<size_t>(b)]);
-    return n;
-}
-
-// How many frames from the start run on one after another.
-size_t NumberedRun(const std::string& bytes) {
-    size_t frames = bytes.size() / 4;
-    size_t run = frames > 0 ? 1 : 0;
-    while (run < frames && FrameNumber(bytes, run) == FrameNumber(bytes, 0) + run)
-        ++run;
-    return run;
-}
 
 bool AllZeroFrom(const std::string& bytes, size_t from) {
     return bytes.find_first_not_of('\0', from) == std::string::npos;
@@ -78,10 +56,8 @@ class Recording : public TransportTest {
     }
     // A new stereo 16-bit track on card, with the cache a track gets by default, armed.
     Channel* ArmedTrack(int card = 0, int cacheBytes = static_cast<int>(BufferSize) * 100) {
-        Channel* channel = Mixer->AddChannel();
+        Channel* channel = NewTrack();
         channel->SetCache(cacheBytes);
-        channel->GetChannelFile()->Open("channel" + std::to_string(channel->GetIndex()) + "_");
-        channel->SetFormat(true, true);
         if (card != 0)
             channel->SetSoundCard(static_cast<char>(card));
         channel->Rec();
@@ -203,18 +179,13 @@ TEST_F(Recording, ANegativeLagStartsTheRunLaterAndASecondTakeOverwritesTheFirstI
 }
 
 TEST_F(Recording, ArmingAndDisarmingFollowTheTransportAndTheCardsOneTrack) {
-    Channel* channels[4] = {Mixer->AddChannel(), Mixer->AddChannel(), Mixer->AddChannel(),
-                            Mixer->AddChannel()};
+    Channel* channels[4] = {NewTrack(), NewTrack(), NewTrack(), NewTrack()};
     EXPECT_EQ(ThrownMessage<DisplayedError>([&] { channels[3]->Rec(); }),
               "No soundcard for channel 3");
     EXPECT_FALSE(channels[3]->IsRecording());
 
     SoundCard* card = OpenCard(0, wave::Pacing::RealTime);
     OpenCard(1, wave::Pacing::RealTime);
-    for (Channel* channel : channels) {
-        channel->GetChannelFile()->Open("channel" + std::to_string(channel->GetIndex()) + "_");
-        channel->SetFormat(true, true);
-    }
     channels[0]->Rec();
     auto expectRefused = [](Channel* channel, const char* text) {
         EXPECT_EQ(ThrownMessage<OrvellError>([&] { channel->Rec(); }), text);
@@ -259,8 +230,7 @@ TEST_F(Recording, TakesStartedAndStoppedAtRandomMomentsEachCloseWithEveryBufferA
         if (HasFailure())
             FAIL() << "take " << i;
     }
-    OrvellError error;
-    EXPECT_FALSE(Mixer->GetLastError(error)) << error.Message;
+    EXPECT_EQ(TakeQueuedErrors(), std::vector<std::string>{});
     EXPECT_GT(take->GetTotalLength(), 0);
     take->StopRec();
 }
@@ -283,13 +253,9 @@ class FailingTake : public Recording {
         fail();
         ASSERT_TRUE(WaitUntil([&] { return !card_->IsCapturing(); }, 5000))
             << "the take ends without a Stop";
-        bool reported = false;
-        OrvellError error;
-        while (Mixer->GetLastError(error))
-            reported =
-                reported || (error.Message.starts_with("Recording on Virtual card 0 stopped: ") &&
-                             error.Message.find(reason) != std::string::npos);
-        EXPECT_TRUE(reported) << error.Message;
+        EXPECT_THAT(TakeQueuedErrors(),
+                    Contains(AllOf(StartsWith("Recording on Virtual card 0 stopped: "),
+                                   HasSubstr(reason))));
         try {
             Mixer->Stop();
         } catch (const OrvellError&) {
@@ -300,9 +266,7 @@ class FailingTake : public Recording {
         SuperWaveFile reopened;
         reopened.Open("channel" + std::to_string(take->GetIndex()) + "_");
         ASSERT_EQ(reopened.GetSegmentCount(), 1);
-        std::string bytes(static_cast<size_t>(reopened.GetTotalBytes()), '\0');
-        reopened.ReadAt(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
-        EXPECT_GE(NumberedRun(bytes), (before - 1) * BufferFrames - 51200);
+        EXPECT_GE(NumberedRun(WholeTrack(reopened)), (before - 1) * BufferFrames - 51200);
     }
     SoundCard* card_ = nullptr;
 };
@@ -367,8 +331,7 @@ TEST_F(Recording, ATakeSurvivesTheProcessBeingKilledInTheMiddleOfIt) {
     track.Open("channel0_");
     ASSERT_EQ(track.GetSegmentCount(), 1) << "listed from its first byte";
     EXPECT_EQ(track.Format.BlockAlign, 4) << "the format is on disk too";
-    std::string bytes(static_cast<size_t>(track.GetTotalBytes()), '\0');
-    track.ReadAt(0, reinterpret_cast<uint8_t*>(bytes.data()), bytes.size());
+    const std::string bytes = WholeTrack(track);
     // What the recorder wrote is on disk in order, all but at most the last second (and the
     // buffer the progress report may lag behind).
     const size_t run = NumberedRun(bytes);
@@ -383,15 +346,9 @@ using RecordingOnAlsa = OnAlsa<Recording>;
 }  // namespace
 
 TEST_F(RecordingOnAlsa, ATakeThroughTheFilePlugInIsItsInputFileByteForByte) {
-    // The file plug-in over the clocked card: the input file is captured at the real rate.
     const std::string in = PathIn("input.raw");
     WriteWholeFile(in, NumberedFrames(1, 44100 * 20));
-    UseAsoundrc("pcm_type.zembla_clocked { lib \"" CLOCKED_PCM_PLUGIN
-                "\" }\npcm.zembla_file { type file slave.pcm { type zembla_clocked } "
-                "format \"raw\" file \"" +
-                    PathIn("played.raw") + "\" infile \"" + in +
-                    "\"\n  hint { show on description \"Zembla file card\" } }\n",
-                "Zembla file card");
+    UseFileCard(PathIn("played.raw"), in);
     SoundCard* card = Mixer->GetSoundcard(0);
     Channel* take = ArmedTrack();
     Mixer->Rec();

@@ -32,9 +32,7 @@ TEST_F(SuperWaveFileTest, UnplayableFormatsAreRefusedBySetFormatAndIgnoredInHead
     EXPECT_EQ(Header(track.Format), Header(TrackFormat(2, 16)));
 
     // A damaged header file does not stop the track from opening; the user is told.
-    OrvellError drained;
-    while (Mixer->GetLastError(drained)) {
-    }
+    TakeQueuedErrors();
     WriteWholeFile("channel1__waveheader", Header(TrackFormat(2, 16)).substr(0, 10));
     WriteWholeFile("channel2__waveheader", Header(TrackFormat(2, 24)));
     WriteWholeFile("channel3__waveheader", std::string(18, '\0'));  // the no-format state
@@ -46,16 +44,14 @@ TEST_F(SuperWaveFileTest, UnplayableFormatsAreRefusedBySetFormatAndIgnoredInHead
         opened.Open(name);
         EXPECT_EQ(opened.Format.Channels, channels) << name;
     }
-    std::vector<std::string> queued;
-    for (DisplayedError error(""); Mixer->GetLastError(error);)
-        queued.push_back(error.Message);
-    EXPECT_EQ(queued, (std::vector<std::string>{
-                          "The track file channel1__waveheader is shorter than 18 bytes; the "
-                          "track opens without a format.",
-                          "The track file channel2__waveheader holds an unusable format (24 bits "
-                          "per sample (only 8 or 16)); the track opens without it.",
-                          "The track file channel4__waveheader holds an unusable format (block "
-                          "align 3 for 2 channels of 16 bits); the track opens without it."}));
+    EXPECT_EQ(TakeQueuedErrors(),
+              (std::vector<std::string>{
+                  "The track file channel1__waveheader is shorter than 18 bytes; the "
+                  "track opens without a format.",
+                  "The track file channel2__waveheader holds an unusable format (24 bits "
+                  "per sample (only 8 or 16)); the track opens without it.",
+                  "The track file channel4__waveheader holds an unusable format (block "
+                  "align 3 for 2 channels of 16 bits); the track opens without it."}));
 }
 
 // What ReadMixBuffer must make of one engine buffer's bytes of a track in format.

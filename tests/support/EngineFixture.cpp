@@ -39,6 +39,13 @@ void RestoreProcessSandbox() {
     PointEnvironmentAt(ProcessSandbox());
 }
 
+std::vector<std::string> TakeQueuedErrors() {
+    std::vector<std::string> messages;
+    for (OrvellError error; Mixer->GetLastError(error);)
+        messages.push_back(error.Message);
+    return messages;
+}
+
 void EngineTest::SetUp() {
     // The previous engine shuts down (and saves its settings) in the program-wide sandbox,
     // before the environment points at this test's folder.

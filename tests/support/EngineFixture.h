@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "support/EngineReset.h"
 
@@ -11,6 +12,8 @@
 void SetProcessSandbox(const std::string& dir);
 // Back to the program-wide sandbox.
 void RestoreProcessSandbox();
+// The messages of the engine's queued errors, oldest first; the queue is left empty.
+std::vector<std::string> TakeQueuedErrors();
 
 // Base fixture for every test that touches the engine. Each test gets:
 //  - its own folder (current folder, HOME, and XDG_CONFIG_HOME = folder/.config), so the

@@ -23,6 +23,16 @@ inline void WriteTrackAudio(Channel* channel, const std::string& baseName, bool 
     file->Save();
 }
 
+// A new track of the engine attached to its files in the current folder, formatted as the
+// engine formats a track unless told otherwise.
+inline Channel* NewTrack(bool stereo = true, bool sixteenBit = true, bool formatted = true) {
+    Channel* channel = Mixer->AddChannel();
+    channel->GetChannelFile()->Open("channel" + std::to_string(channel->GetIndex()) + "_");
+    if (formatted)
+        channel->SetFormat(stereo, sixteenBit);
+    return channel;
+}
+
 // Runs one mixing pass at MixPos over the first channelCount channels of the engine and returns
 // what each card holds afterwards (16-bit stereo, BufferSize frames). The cards' buffers are
 // renewed first, so that each pass starts from a fresh, empty buffer without a device.

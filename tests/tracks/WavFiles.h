@@ -8,6 +8,7 @@
 #include "core/ThrownMessage.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"
+#include "tracks/TrackTestSupport.h"
 
 // WAV files made byte by byte, and the tracks the import tests read them into.
 
@@ -63,16 +64,6 @@ inline std::string TrackBytes(Channel* channel, int64_t offset, size_t count) {
     std::string bytes(count, '\0');
     channel->GetChannelFile()->ReadAt(offset, reinterpret_cast<uint8_t*>(bytes.data()), count);
     return bytes;
-}
-
-// A new track of the engine attached to its files in the current folder, formatted as the
-// engine formats a track unless told otherwise.
-inline Channel* NewTrack(bool stereo = true, bool sixteenBit = true, bool formatted = true) {
-    Channel* channel = Mixer->AddChannel();
-    channel->GetChannelFile()->Open("channel" + std::to_string(channel->GetIndex()) + "_");
-    if (formatted)
-        channel->SetFormat(stereo, sixteenBit);
-    return channel;
 }
 
 // What importing path at 0 ms throws ("" when it is imported).
