@@ -54,6 +54,12 @@ class Recording : public TransportTest {
         EXPECT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
         return Mixer->GetSoundcard(SoundCard::Antal - 1);
     }
+    // Virtual card 0 in real time, its input frames numbered from 1.
+    SoundCard* NumberedInputCard() {
+        wave::SetVirtualCaptureSource(0,
+                                      wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
+        return OpenCard(0, wave::Pacing::RealTime);
+    }
     // A new stereo 16-bit track on card, with the cache a track gets by default, armed.
     Channel* ArmedTrack(int card = 0, int cacheBytes = static_cast<int>(BufferSize) * 100) {
         Channel* channel = NewTrack();
@@ -91,10 +97,9 @@ class Recording : public TransportTest {
 }  // namespace
 
 TEST_F(Recording, ATakeHoldsTheCardsInputFromTheMomentRecordingStartedAtPlayPosPlusLag) {
-    SoundCard* card = OpenCard(0, wave::Pacing::RealTime);
+    SoundCard* card = NumberedInputCard();
     AddTrack(true, true, 0, 300000);
     AddTrack(false, true, 4096, 200000);
-    wave::SetVirtualCaptureSource(0, wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
     SoundCard::LagTime = 3000;
     Mixer->SetPos(10240);
 
@@ -130,8 +135,7 @@ TEST_F(Recording, ATakeHoldsTheCardsInputFromTheMomentRecordingStartedAtPlayPosP
 }
 
 TEST_F(Recording, ANegativeLagStartsTheRunLaterAndASecondTakeOverwritesTheFirstInPlace) {
-    SoundCard* card = OpenCard(0, wave::Pacing::RealTime);
-    wave::SetVirtualCaptureSource(0, wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
+    SoundCard* card = NumberedInputCard();
     Channel* take = ArmedTrack();
 
     // Before the song's start the lag leaves no room: refused, with the lag named.
@@ -243,9 +247,7 @@ class FailingTake : public Recording {
     // Records, makes fail() happen, and checks that the take ended on its own with the error
     // queued and what came before kept, readable after the track is opened again.
     void ExpectTakeKeptAfter(const std::string& reason, const std::function<void()>& fail) {
-        card_ = OpenCard(0, wave::Pacing::RealTime);
-        wave::SetVirtualCaptureSource(0,
-                                      wave::VirtualCaptureSource::Pcm(NumberedFrames(1, 2000000)));
+        card_ = NumberedInputCard();
         Channel* take = ArmedTrack();
         Mixer->Rec();
         ASSERT_TRUE(RecordFor(card_, 30));
