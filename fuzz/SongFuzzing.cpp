@@ -17,7 +17,7 @@ std::vector<Channel*>& OpenSandboxSong(int trackCount) {
     return tracks;
 }
 
-std::string TrackState(const std::vector<Channel*>& tracks) {
+std::string TrackState(const std::vector<Channel*>& tracks, bool withValues) {
     std::string state;
     for (Channel* channel : tracks) {
         bool stereo = false, sixteen = false;
@@ -27,7 +27,8 @@ std::string TrackState(const std::vector<Channel*>& tracks) {
             if (program.empty() || program.front().Time != 0)
                 SongFinding("a program lost its head event");
             for (const ChannelEvent& event : program)
-                state += std::to_string(event.Time) + "=" + std::to_string(event.Value) + " ";
+                state += std::to_string(event.Time) +
+                         (withValues ? "=" + std::to_string(event.Value) : std::string()) + " ";
             state += "|";
         }
         state += "\n";

@@ -11,8 +11,8 @@
 
 // The engine's tracks (made at the first call) after opening the song folder, which is current.
 std::vector<Channel*>& OpenSandboxSong(int trackCount);
-// Names, formats and both programs of the tracks.
-std::string TrackState(const std::vector<Channel*>& tracks);
+// Names, formats and both programs of the tracks (the events' times only, or with values).
+std::string TrackState(const std::vector<Channel*>& tracks, bool withValues = true);
 // Empties the engine's error queue; whether anything was queued.
 bool DrainErrors();
 // Aborts with what as the finding.
