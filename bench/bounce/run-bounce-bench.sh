@@ -53,31 +53,16 @@ done
 results="$(mktemp -d)"
 trap 'rm -rf "$results"' EXIT
 
-# The output must be 10 minutes of 16-bit stereo at 44100 Hz.
-check_wave() {
-    local file="$1" got
-    got="$(soxi -s "$file") $(soxi -c "$file") $(soxi -b "$file") $(soxi -r "$file")"
-    if [ "$got" != "$frames 2 16 44100" ]; then
-        echo "$file is not 10 minutes of 16-bit stereo at 44100 Hz: frames channels bits rate = $got" >&2
-        exit 1
-    fi
-}
 
-# run_one NAME COMMAND...: one timed run, its figures appended to $results/NAME.
+# run_one NAME COMMAND...: one timed run, its figures (and Zembla's own bounce time) appended
+# to $results/NAME.
 run_one() {
-    local name="$1"
-    shift
-    local log="$results/$name.log" timing="$results/$name.time"
-    /usr/bin/time -v -o "$timing" "$@" >"$log" 2>&1 || {
-        echo "$name failed:" >&2
-        cat "$log" "$timing" >&2
-        exit 1
-    }
+    timed_run "$@"
     local inner=""
-    if [ "$name" = zembla ]; then
-        inner="$(awk '/^bounce:/ { print $2 }' "$log")"
+    if [ "$1" = zembla ]; then
+        inner="$(awk '/^bounce:/ { print $2 }' "$results/$1.log")"
     fi
-    echo "$(elapsed_seconds "$timing") $(max_rss_kb "$timing") $inner" >>"$results/$name"
+    echo "$(elapsed_seconds "$results/$1.time") $(max_rss_kb "$results/$1.time") $inner" >>"$results/$1"
 }
 
 # Every tool finds its inputs in the page cache, as it would right after the tracks were
@@ -96,10 +81,10 @@ for run in $(seq 1 "$runs"); do
     run_one zembla "$bench" bounce "$folder"
     rm -f sox-mix.wav
     run_one sox sox -m -D "${inputs_sox[@]}" sox-mix.wav
-    check_wave sox-mix.wav
+    check_wave sox-mix.wav "$frames"
     rm -f ecasound-mix.wav
     run_one ecasound ecasound -q -z:mixmode,sum "${inputs_ecasound[@]}" -a:all -o:ecasound-mix.wav
-    check_wave ecasound-mix.wav
+    check_wave ecasound-mix.wav "$frames"
     echo "run $run: zembla $(tail -n1 "$results/zembla" | cut -d' ' -f1) s," \
         "sox $(tail -n1 "$results/sox" | cut -d' ' -f1) s," \
         "ecasound $(tail -n1 "$results/ecasound" | cut -d' ' -f1) s"

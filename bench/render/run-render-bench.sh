@@ -29,12 +29,7 @@ source "$root/tools/install-packages.sh"
 source "$root/bench/process-timing.sh"
 install_packages sox time
 
-echo "== Building zembla-cli in $build"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target zembla-cli >/dev/null
-cli="$build/bin/zembla-cli"
+build_zembla_cli "$root" "$build"
 
 mkdir -p "$folder"
 cd "$folder"
@@ -60,27 +55,7 @@ done
 results="$(mktemp -d)"
 trap 'rm -rf "$results"' EXIT
 
-check_wave() {
-    local file="$1" got
-    got="$(soxi -s "$file") $(soxi -c "$file") $(soxi -b "$file") $(soxi -r "$file")"
-    if [ "$got" != "$frames 2 16 44100" ]; then
-        echo "$file is not the song's length of 16-bit stereo at 44100 Hz: frames channels bits rate = $got" >&2
-        exit 1
-    fi
-}
 
-# run_one NAME COMMAND...: one timed run, its figures appended to $results/NAME.
-run_one() {
-    local name="$1"
-    shift
-    local log="$results/$name.log" timing="$results/$name.time"
-    /usr/bin/time -v -o "$timing" "$@" >"$log" 2>&1 || {
-        echo "$name failed:" >&2
-        cat "$log" "$timing" >&2
-        exit 1
-    }
-    echo "$(elapsed_seconds "$timing") $(max_rss_kb "$timing")" >>"$results/$name"
-}
 
 # Both find their inputs in the page cache, as right after the tracks were recorded.
 cat song/channel*_1 track*.wav >/dev/null
@@ -89,10 +64,10 @@ echo "== $runs runs each, in turns ($(nproc) cores, load average $(cut -d' ' -f1
 for run in $(seq 1 "$runs"); do
     rm -f zembla-mix.wav
     run_one zembla "$cli" render song zembla-mix.wav
-    check_wave zembla-mix.wav
+    check_wave zembla-mix.wav "$frames"
     rm -f sox-mix.wav
     run_one sox sox -m -D "${inputs[@]}" sox-mix.wav
-    check_wave sox-mix.wav
+    check_wave sox-mix.wav "$frames"
     echo "run $run: zembla $(tail -n1 "$results/zembla" | cut -d' ' -f1) s," \
         "sox $(tail -n1 "$results/sox" | cut -d' ' -f1) s"
 done

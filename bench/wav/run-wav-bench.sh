@@ -31,12 +31,7 @@ source "$root/tools/install-packages.sh"
 source "$root/bench/process-timing.sh"
 install_packages sox time
 
-echo "== Building zembla-cli in $build"
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-fi
-cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target zembla-cli >/dev/null
-cli="$build/bin/zembla-cli"
+build_zembla_cli "$root" "$build"
 
 mkdir -p "$folder"
 cd "$folder"
@@ -49,18 +44,6 @@ export HOME="$folder" XDG_CONFIG_HOME="$folder/.config" ZEMBLA_AUDIO=virtual
 results="$(mktemp -d)"
 trap 'rm -rf "$results"' EXIT
 
-# run_one NAME COMMAND...: one timed run, its figures appended to $results/NAME.
-run_one() {
-    local name="$1"
-    shift
-    local log="$results/$name.log" timing="$results/$name.time"
-    /usr/bin/time -v -o "$timing" "$@" >"$log" 2>&1 || {
-        echo "$name failed:" >&2
-        cat "$log" "$timing" >&2
-        exit 1
-    }
-    echo "$(elapsed_seconds "$timing") $(max_rss_kb "$timing")" >>"$results/$name"
-}
 
 # The output's last data_bytes bytes are the input's samples (neither writes a chunk after
 # the samples).
