@@ -3,8 +3,9 @@
 //
 // A take's input buffers circulate between the device and the recorder: the driver thread
 // queues each filled one (waveInProc), the recorder appends it to the file and gives it back
-// to the device while the track is Writing. Once Writing is cleared (RecStop, or a failure),
-// every buffer that comes back is counted as drained instead, and the last one closes the file.
+// to the device while the track is Writing. Once Writing is cleared (RecStop) or the take
+// failed, every buffer that comes back is counted as drained instead, and the last one closes
+// the file; a failed take's track is Writing until then.
 #include <pthread.h>
 
 #include <cstdio>
@@ -228,7 +229,7 @@ void SoundCard::RecordBuffer(Inbuff* buffer) {
     {
         std::lock_guard<std::mutex> guard(captureLock_);
         wave::WaveIn* device = waveIn_;
-        if (file && device && file->Writing) {
+        if (file && device && file->Writing && !takeFailed_) {
             try {
                 buffer->Prepare(device);
                 requeued = buffer->Add() == wave::NoError;
@@ -267,9 +268,9 @@ void SoundCard::EndTakeAfterFailure(const std::string& reason) {
         std::lock_guard<std::mutex> guard(captureLock_);
         if (takeFailed_)
             return;
+        // The track stays Writing until its file is finished (CloseRecFile): the player
+        // would otherwise read it while the recorder pads and saves it.
         takeFailed_ = true;
-        if (SuperWaveFile* file = recordingFile_)
-            file->Writing = false;
     }
     QueueEngineError(DisplayedError("Recording on " + DeviceName + " stopped: " + reason +
                                     "\nEverything recorded until then is kept."));
@@ -290,6 +291,8 @@ void SoundCard::CloseRecFile() {
         } catch (...) {
             QueueEngineError(DisplayedError("The take could not be saved: unknown error"));
         }
+        if (takeFailed_)
+            file->Writing = false;
     }
     if (closeAfterStop_) {
         wave::WaveIn* device = waveIn_.exchange(nullptr);
