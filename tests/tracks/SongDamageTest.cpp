@@ -156,6 +156,17 @@ TEST_F(SongDamage, DamagedTrackAndInfoFilesNeverStopTheSongFromOpeningNorReachOu
             EXPECT_EQ(c->Name, inFile ? "Track " + std::to_string(c->GetIndex()) : "stale") << size;
         }
     }
+    // A track's own header file says its format, whatever the info file says.
+    OpenDamaged("info says mono", [](const std::string& s) {
+        std::string info = ReadWholeFile(s + "channel_info.struct");
+        info[30] = 0;
+        info[31] = 8;
+        WriteWholeFile(s + "channel_info.struct", info);
+    });
+    bool stereo = false, sixteen = false;
+    tracks_[0]->GetFormat(stereo, sixteen);
+    EXPECT_TRUE(stereo && sixteen);
+
     OpenDamaged("info garbage", [](const std::string& s) {
         WriteWholeFile(s + "channel_info.struct", Garbage(64, 4));
         WriteWholeFile(s + "chan_plugins.dbf", Garbage(64, 5));
