@@ -5,6 +5,7 @@
 
 #include "core/EngineStatics.h"
 #include "core/ErrorQueue.h"
+#include "core/MidiFollower.h"
 #include "platform/os/Event.h"
 #include "platform/os/ProgramDirectory.h"
 #include "soundcard/SoundCard.h"
@@ -13,7 +14,8 @@
 
 PalkMixer::PalkMixer(char /*unused*/)
     : playerStarted_(std::make_unique<Event>(false, false)),
-      playerEnded_(std::make_unique<Event>(true, false)) {}
+      playerEnded_(std::make_unique<Event>(true, false)),
+      midi_(std::make_unique<MidiFollower>()) {}
 
 PalkMixer::~PalkMixer() {
     try {
@@ -177,6 +179,8 @@ void PalkMixer::Terminate() {
     if (terminated_)
         return;
     Stop();
+    // A MIDI thread still asking the user is waited for here: it must not outlive the engine.
+    midi_->Shutdown();
     // An engine whose settings were never read holds only defaults; saving those would wipe
     // the user's choices (a tool that loads the library just to list devices, say).
     if (configured_)

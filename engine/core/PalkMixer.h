@@ -15,6 +15,7 @@
 
 class Channel;
 class Event;
+class MidiFollower;
 class SoundCard;
 
 // A plug-in's one entry point: command code, two arguments, a result.
@@ -78,6 +79,11 @@ class PALKENG_API PalkMixer {
     unsigned long GetPos_ms();
     // The longest track not armed for recording nor bouncing, in milliseconds.
     int GetSongLength_ms();
+    // The standard MIDI file that plays along from the next Play on (an empty name: none). It
+    // starts at the position heard when the cards started and stops with the audio; a file
+    // that cannot be played (or a "No" when there is no MIDI mapper) leaves the audio playing
+    // alone.
+    void SetMidiFile(std::string name);
     // Bounce preparation: the next run mixes into track (through card) instead of playing.
     // Throws DisplayedError "You selected an invalid sound card." (or an invalid track).
     void BuildMix(int card, int track);
@@ -172,6 +178,7 @@ class PALKENG_API PalkMixer {
     std::unique_ptr<Event> playerStarted_;
     std::unique_ptr<Event> playerEnded_;
     std::thread player_;
+    std::unique_ptr<MidiFollower> midi_;
     // The tracks of this run, fixed when it starts: a track added meanwhile waits for the next.
     std::vector<Channel*> runTracks_;
     // What ended a run before the player signalled its start (Play throws it).

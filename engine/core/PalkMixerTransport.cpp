@@ -8,6 +8,7 @@
 
 #include "core/EngineStatics.h"
 #include "core/Log.h"
+#include "core/MidiFollower.h"
 #include "core/PalkMixer.h"
 #include "platform/os/Event.h"
 #include "platform/wave/WaveApi.h"
@@ -70,12 +71,16 @@ void PalkMixer::Play() {
         throw DisplayedError("No sound card is open: choose one in Settings.");
     }
 
+    // The MIDI file is opened now, before the player starts, so that reading it and loading
+    // the synthesizer's sounds shift neither the audio nor the MIDI.
+    midi_->Prepare(MidiFile);
     playerStarted_->Reset();
     playerEnded_->Reset();
     startError_ = nullptr;
     try {
         player_ = std::thread(&PalkMixer::Player, this);
     } catch (const std::system_error&) {
+        midi_->Stop();
         playing = false;
         FirstBuffer = false;
         StopCards(cards_.data(), handled, ignored);
@@ -110,6 +115,8 @@ void PalkMixer::Stop() {
     if (!playing && !player_.joinable())
         return;
     const int32_t position = RoundDownTo1024(PlayPos.load());
+    // Never waits for a question the MIDI thread is asking.
+    midi_->Stop();
     playing = false;
     recording = false;
 
@@ -205,6 +212,10 @@ void PalkMixer::SetPos_ms(unsigned long ms) {
     SetPos(static_cast<int>(frames / 1024 * 1024));
 }
 
+void PalkMixer::SetMidiFile(std::string name) {
+    MidiFile = std::move(name);
+}
+
 unsigned long PalkMixer::GetPos_ms() {
     if (SampleRate == 0)
         return 0;
@@ -272,6 +283,9 @@ void PalkMixer::RunPlayer(bool& started) {
     for (SoundCard* card : activeCards_)
         card->Play();
     started = true;
+    // The MIDI file starts where the audio is heard now (a signal only: the MIDI thread does
+    // the rest).
+    midi_->CardsStarted(GetPos_ms());
     playerStarted_->Set();
 
     while (playing) {
