@@ -125,6 +125,7 @@ class MidiFollower::Run {
     }
 
     bool Open(bool& portIsMapper) {
+        sequencer::TakeErrorDetail();  // only what the failing command says counts
         uint32_t id = 0;
         if (const Result result = backend_->Open(file_, id); result != sequencer::NoError) {
             Failed("open", result);
@@ -174,6 +175,7 @@ class MidiFollower::Run {
             }
         }
         backend_->SetTimeFormat(deviceId_, sequencer::TimeFormat::Milliseconds);
+        sequencer::TakeErrorDetail();
         if (const Result result = backend_->Play(deviceId_, positionMs, heardAt);
             result != sequencer::NoError) {
             Failed("play", result);
