@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 #include "platform/os/SettingsStore.h"
 #include "support/TempDir.h"
@@ -30,13 +34,45 @@ TEST(SettingsStore, ValuesSurviveAnAtomicWriteWithEveryByteOfAString) {
 
     // A temporary file that cannot be made leaves the old file as it was.
     std::string before = ReadWholeFile(path);
-    std::filesystem::create_directory(path + ".tmp");
+    std::filesystem::create_directory(path + ".tmp." + std::to_string(getpid()));
     key.SetDword("Number", 2);
     EXPECT_FALSE(key.Commit());
     EXPECT_EQ(ReadWholeFile(path), before);
 
     WriteWholeFile(dir / "blocker", "x");
     EXPECT_FALSE(key.Create(dir / "blocker/Zembla.conf"));
+}
+
+TEST(SettingsStore, TwoProgramsSavingAtOnceBothSucceedAndLeaveOneWholeFile) {
+    TempDir dir;
+    const std::string path = dir / "Zembla.conf";
+    pid_t children[2];
+    for (int n = 0; n < 2; ++n) {
+        children[n] = fork();
+        ASSERT_GE(children[n], 0);
+        if (children[n] == 0) {
+            SettingsKey key;
+            bool ok = key.Create(path);
+            for (int i = 0; ok && i < 300; ++i) {
+                key.SetString("Writer", std::string(1000, static_cast<char>('a' + n)));
+                ok = key.Commit();
+            }
+            _exit(ok ? 0 : 1);
+        }
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    SettingsKey reread;
+    ASSERT_TRUE(reread.Open(path));
+    std::string text;
+    ASSERT_TRUE(reread.QueryString("Writer", text));
+    EXPECT_TRUE(text == std::string(1000, 'a') || text == std::string(1000, 'b'));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                            std::filesystem::directory_iterator()),
+              1);
 }
 
 TEST(SettingsStore, DamagedLinesAreSkippedAndTheRestIsRead) {

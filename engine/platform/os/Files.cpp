@@ -81,7 +81,9 @@ std::string FolderOf(const std::string& path) {
 bool ReplaceFileAtomically(const std::string& path, const void* data, size_t size) {
     if (path.empty())
         return false;
-    const std::string temporary = path + ".tmp";
+    // Named after the process: two programs saving the same file at once (the GUI and the
+    // command line saving the settings) must not write through or rename each other's copy.
+    const std::string temporary = path + ".tmp." + std::to_string(::getpid());
     // A leftover of an earlier crash is stale; never write through whatever sits there.
     ::unlink(temporary.c_str());
     {
