@@ -1,5 +1,6 @@
 #include "platform/sequencer/FluidSynthBackend.h"
 
+#include <dlfcn.h>
 #include <fluidsynth.h>
 #include <unistd.h>
 
@@ -15,6 +16,15 @@
 namespace sequencer {
 
 namespace {
+
+// FluidSynth brings in the OpenMP runtime, which cannot be unloaded cleanly: it loses a block it
+// allocated when it was loaded. When a program unloads the engine, the runtime stays.
+struct KeepOpenMpLoaded {
+    KeepOpenMpLoaded() {
+        if (void* openMp = dlopen("libgomp.so.1", RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE))
+            dlclose(openMp);
+    }
+} keepOpenMpLoaded;
 
 // Where distributions put a General MIDI sound font, the preferred first (Debian's
 // default-GM links to whichever the user installed).
