@@ -58,7 +58,8 @@ cmd_test() {
 
     echo "== Threaded engine tests under ThreadSanitizer"
     configure_and_build build-tsan -DZEMBLA_WERROR=ON -DZEMBLA_SANITIZE=thread -DZEMBLA_BENCH=OFF
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_ctest build-tsan -L threaded
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$here/tools/tsan-suppressions.txt" \
+        run_ctest build-tsan -L threaded
 
     if [ -f fuzz/CMakeLists.txt ]; then
         echo "== Short fuzz runs"
