@@ -11,6 +11,8 @@
 #include "core/EngineStatics.h"
 #include "core/Log.h"
 #include "core/PalkMixer.h"
+#include "tracks/Channel.h"
+#include "tracks/SongTables.h"
 
 namespace {
 
@@ -50,6 +52,14 @@ void PalkMixer::LoadPlugins(std::string path) {
     // of two same-named plug-ins wins) is the same on every start.
     std::sort(files.begin(), files.end());
 
+    // The tracks' chains take up what is loaded, also when a broken library ends the scan.
+    struct ChainsBack {
+        std::vector<Channel*>& tracks;
+        ~ChainsBack() {
+            for (Channel* track : tracks)
+                track->AttachPlugins();
+        }
+    } chainsBack{tracks_};
     for (const std::string& name : files) {
         if (pluginCount_ >= MaxPlugins) {
             WriteLog("Plugin table full, not loaded: " + path + name);
@@ -98,7 +108,30 @@ QuibFXFunction PalkMixer::GetPlugin(const char* name) {
     throw InternalError(std::string("Could not find plugin:") + (name ? name : ""));
 }
 
+QuibFXFunction PalkMixer::FindPlugin(const char* name) {
+    if (!name)
+        return nullptr;
+    for (int i = 0; i < pluginCount_; ++i) {
+        auto own = reinterpret_cast<const char*>(plugins_[i](3, 0, 0));
+        if (own && std::strcmp(own, name) == 0)
+            return plugins_[i];
+    }
+    // The song table keeps 20 bytes of a name.
+    const size_t length = std::strlen(name);
+    if (length != static_cast<size_t>(SongTables::PluginNameWidth))
+        return nullptr;
+    for (int i = 0; i < pluginCount_; ++i) {
+        auto own = reinterpret_cast<const char*>(plugins_[i](3, 0, 0));
+        if (own && std::strncmp(own, name, length) == 0)
+            return plugins_[i];
+    }
+    return nullptr;
+}
+
 void PalkMixer::FreePlugins() {
+    // No track runs a plug-in once its library is gone.
+    for (Channel* track : tracks_)
+        track->DetachPlugins();
     for (int i = 0; i < pluginCount_; ++i) {
         // The plug-in hands back its module handle; the engine closes the handle it opened
         // itself, so a plug-in that answers wrongly cannot make it close something else.

@@ -70,6 +70,9 @@ void PalkMixer::Play() {
         throw DisplayedError("No sound card is open: choose one in Settings.");
     }
 
+    // The effects start from silence: nothing of where the song was before rings on.
+    for (Channel* track : runTracks_)
+        track->ResetPlugins(MixPos.load());
     playerStarted_->Reset();
     playerEnded_->Reset();
     startError_ = nullptr;
