@@ -12,16 +12,9 @@ ChannelParameters::ChannelParameters(std::string settingsFile,
     const std::span<const Parameter> kept =
         parameters.first(std::min(parameters.size(), MaxParameters));
     parameters_.assign(kept.begin(), kept.end());
-    Clear();
-}
-
-void ChannelParameters::Clear() {
-    for (Slot& slot : slots_) {
-        slot.added.store(false, std::memory_order_release);
+    for (Slot& slot : slots_)
         for (size_t i = 0; i < parameters_.size(); ++i)
             slot.values[i].store(parameters_[i].defaultValue, std::memory_order_relaxed);
-    }
-    loaded_ = SongValues{};
 }
 
 void ChannelParameters::Add(int channel) {

@@ -30,8 +30,6 @@ class ChannelParameters {
     // a channel the file did not name, or added again later, starts at the defaults.
     void Add(int channel);
     void Remove(int channel);
-    // Back to the state at load: no channel, every value at its default, no song's values.
-    void Clear();
     // The knob of that id; false when the effect has none such.
     bool Get(int channel, int32_t id, int32_t& value) const;
     // Out-of-range values are clamped to the knob's range. A channel without the effect takes

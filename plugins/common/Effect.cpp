@@ -44,9 +44,6 @@ unsigned long Effect::Dispatch(unsigned long command, unsigned long first,
 unsigned long Effect::Answer(unsigned long command, unsigned long first, unsigned long second) {
     const int channel = IsChannel(second) ? static_cast<int>(second) : -1;
     switch (command) {
-        case QUIBFX_LOADED:
-            module_ = first;
-            return 0;
         case QUIBFX_NAME:
             return reinterpret_cast<unsigned long>(name_);
         case QUIBFX_SAMPLE_RATE:
@@ -73,9 +70,7 @@ unsigned long Effect::Answer(unsigned long command, unsigned long first, unsigne
                     RemoveChannel(c);
                 }
             }
-            // A library that stays in memory (Tremolo) starts afresh when it is loaded again.
-            parameters_.Clear();
-            return module_;
+            return 0;
         case QUIBFX_ADDED:
             if (channel < 0 || !AddChannel(channel))
                 return 1;
@@ -117,6 +112,31 @@ unsigned long Effect::Answer(unsigned long command, unsigned long first, unsigne
         default:
             return 0;
     }
+}
+
+unsigned long Serve(EffectSlot& slot, Effect* (*make)(), unsigned long command, unsigned long first,
+                    unsigned long second) noexcept {
+    switch (command) {
+        case QUIBFX_LOADED:
+            slot.module = first;
+            if (!slot.effect) {
+                try {
+                    slot.effect = make();
+                } catch (...) {
+                    // Out of memory: the plug-in answers nothing but its handle.
+                }
+            }
+            break;
+        case QUIBFX_UNLOAD:
+            if (slot.effect)
+                slot.effect->Dispatch(command, first, second);
+            delete slot.effect;
+            slot.effect = nullptr;
+            return slot.module;
+        default:
+            break;
+    }
+    return slot.effect ? slot.effect->Dispatch(command, first, second) : 0;
 }
 
 }  // namespace quibfx

@@ -1,5 +1,5 @@
 // What the example effects share: the answers to every command but the sound itself. A plug-in
-// defines one static object of a subclass and forwards its QuibFXFunction to Dispatch.
+// defines a subclass and an EffectSlot, and its QuibFXFunction hands every call to Serve.
 #pragma once
 
 #include <atomic>
@@ -66,7 +66,19 @@ class Effect {
     ChannelParameters parameters_;
     std::array<QuibFXKnob, MaxParameters + 1> knobs_{};
     std::atomic<uint32_t> sampleRate_{DefaultSampleRate};
-    unsigned long module_ = 0;
 };
+
+// Where a plug-in keeps its effect, which lives from QUIBFX_LOADED to QUIBFX_UNLOAD. Only a
+// pointer and a number, which nothing destroys at exit: a host that shuts down at exit may send
+// QUIBFX_UNLOAD after the plug-in's static objects are gone, and a library that stays in memory
+// (Tremolo) gets a fresh effect each time it is loaded again.
+struct EffectSlot {
+    Effect* effect = nullptr;
+    unsigned long module = 0;
+};
+
+// Answers command for the plug-in whose effect make creates.
+unsigned long Serve(EffectSlot& slot, Effect* (*make)(), unsigned long command, unsigned long first,
+                    unsigned long second) noexcept;
 
 }  // namespace quibfx

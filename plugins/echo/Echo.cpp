@@ -123,10 +123,11 @@ class Echo final : public quibfx::Effect {
     std::array<Line, quibfx::MaxChannels> lines_;
 };
 
-Echo effect;
+quibfx::EffectSlot slot;
 
 }  // namespace
 
 unsigned long QuibFXFunction(unsigned long command, unsigned long first, unsigned long second) {
-    return effect.Dispatch(command, first, second);
+    return quibfx::Serve(
+        slot, []() -> quibfx::Effect* { return new Echo; }, command, first, second);
 }

@@ -41,10 +41,11 @@ class Gain final : public quibfx::Effect {
     std::array<double, MaxDecibels - MinDecibels + 1> factors_{};
 };
 
-Gain effect;
+quibfx::EffectSlot slot;
 
 }  // namespace
 
 unsigned long QuibFXFunction(unsigned long command, unsigned long first, unsigned long second) {
-    return effect.Dispatch(command, first, second);
+    return quibfx::Serve(
+        slot, []() -> quibfx::Effect* { return new Gain; }, command, first, second);
 }

@@ -63,10 +63,11 @@ class Tremolo final : public quibfx::Effect {
     }
 };
 
-Tremolo effect;
+quibfx::EffectSlot slot;
 
 }  // namespace
 
 unsigned long QuibFXFunction(unsigned long command, unsigned long first, unsigned long second) {
-    return effect.Dispatch(command, first, second);
+    return quibfx::Serve(
+        slot, []() -> quibfx::Effect* { return new Tremolo; }, command, first, second);
 }
