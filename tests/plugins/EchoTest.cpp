@@ -163,16 +163,3 @@ TEST(Echo, AKnobTurnedWhileThePlayerRunsTakesEffectAtTheNextBuffer) {
     stop = true;
     player.join();
 }
-
-TEST(Echo, AChannelNotAddedOrRemovedPassesTheAudioThrough) {
-    PluginLibrary echo(ECHO_PLUGIN);
-    ASSERT_TRUE(echo.Add(3));
-    echo.Remove(3);
-    for (int channel : {3, 8}) {
-        std::vector<int16_t> samples = Noise(4096, 5);
-        const std::vector<int16_t> input = samples;
-        echo.Process(channel, samples, 0);
-        echo.Process(channel, samples, 4096);
-        EXPECT_EQ(samples, input) << "channel " << channel;
-    }
-}
