@@ -15,6 +15,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     sox
+    qt6-base-dev
 )
 
 # install_packages PACKAGE...: installs those of them that are missing.
