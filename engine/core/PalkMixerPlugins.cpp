@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +18,15 @@
 namespace {
 
 constexpr unsigned long AllBits = static_cast<unsigned long>(-1);
+
+// A program that ends without Terminate destroys the plug-ins' static objects before the
+// engine's, for they were made later: whatever the engine's own shutdown then sends them would
+// reach destroyed objects. A handler registered after each library was loaded runs before that
+// library's destructors and lets go of the plug-ins first.
+void FreePluginsAtExit() {
+    if (Mixer)
+        Mixer->FreePlugins();
+}
 
 bool IsPluginFileName(const char* name) {
     size_t length = std::strlen(name);
@@ -89,6 +99,7 @@ QuibFXFunction PalkMixer::LoadPlugin(const std::string& file) {
     plugins_[pluginCount_] = entry;
     pluginModules_[pluginCount_] = module;
     ++pluginCount_;
+    std::atexit(FreePluginsAtExit);
     return entry;
 }
 

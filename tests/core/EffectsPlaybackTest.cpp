@@ -104,12 +104,14 @@ TEST_F(EffectsPlayback, GainThenEchoChangeTheSongExactlyAsTheirFormulasSayAndThe
               static_cast<ptrdiff_t>(samples - AudioFrames * 2 - 4 * delay));
 
     // Played again: the run starts from silence, not from the end of the last one's tail.
+    Mixer->SetPos(0);
     const std::string again = PlayBuffers(0, 4);
-    EXPECT_EQ(again.substr(0, 4 * 8192), played.substr(0, 4 * 8192));
+    EXPECT_TRUE(again.substr(0, 4 * 8192) == played.substr(0, 4 * 8192));
     // Switched off, the chain leaves the track as it is.
     track->MixFX(false);
+    Mixer->SetPos(0);
     const std::string dry = PlayBuffers(0, 2);
-    EXPECT_EQ(dry.substr(0, 2 * 8192), audio.substr(0, 2 * 8192));
+    EXPECT_TRUE(dry.substr(0, 2 * 8192) == audio.substr(0, 2 * 8192));
 }
 
 TEST_F(EffectsPlayback, AChainChangedWhilePlayingNeverRunsAPlugInThatIsOffTheTrack) {

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -224,4 +226,19 @@ TEST_F(PluginHost, AHundredPlugInsAreKeptAndACorruptOneIsUnloadedAgain) {
     EXPECT_THROW(Mixer->LoadPlugins(BrokenFolder), OrvellError);
     EXPECT_THAT(ReadWholeFile("/proc/self/maps"), HasSubstr("first.so"));
     EXPECT_THAT(ReadWholeFile("/proc/self/maps"), ::testing::Not(HasSubstr("second.so")));
+}
+
+TEST_F(PluginHost, AProgramThatEndsWithoutShuttingDownFreesThePlugInsBeforeTheyAreDestroyed) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Mixer->LoadPlugins(GoodFolder);
+        std::exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const std::vector<std::string> calls = Calls();
+    const auto freed = std::find(calls.begin(), calls.end(), "Gain 8 0 -1");
+    const auto destroyed = std::find(calls.begin(), calls.end(), "Gain destroyed");
+    EXPECT_TRUE(freed < destroyed && destroyed != calls.end()) << ::testing::PrintToString(calls);
 }

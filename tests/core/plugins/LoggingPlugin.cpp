@@ -39,6 +39,17 @@ void Record(unsigned long command, unsigned long first, unsigned long second) {
         std::fclose(log);
     }
 }
+// Says when the library's static objects go, so that a test can see that the host let go of
+// the plug-in before.
+struct Lifetime {
+    ~Lifetime() {
+        if (const char* path = std::getenv("ZEMBLA_TEST_PLUGIN_LOG"))
+            if (FILE* log = std::fopen(path, "a")) {
+                std::fprintf(log, "%s destroyed\n", PLUGIN_NAME);
+                std::fclose(log);
+            }
+    }
+} lifetime;
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) unsigned long QuibFXFunction(
