@@ -9,7 +9,9 @@
  * Every exchange goes through it: the command code below, two arguments whose meaning depends
  * on the command, and a result. Pointers travel in an unsigned long (it is as wide as a
  * pointer on Linux). "-1" below is the value with all bits set; "channel" is the track's index
- * (0, 1, 2 ...). One plug-in serves every track it is put on, so it keeps its state per channel.
+ * (0, 1, 2 ...). One plug-in serves every track it is put on, so it keeps its state per channel;
+ * a track holds a plug-in at most once. A new song takes every effect off every track
+ * (QUIBFX_REMOVED); an opened song puts its own back (QUIBFX_ADDED).
  *
  * Threads: every command comes from the program's GUI thread except QUIBFX_PROCESS, which comes
  * from the player thread while the song plays, possibly at the same time as a GUI-thread
@@ -45,7 +47,8 @@ enum QuibFXCommand {
      * plug-in may keep per-song settings of its own there. */
     QUIBFX_SONG_SAVED = 7,
     /* The library is about to be unloaded. first: 0; second: -1. Result: the module handle
-     * it was given with QUIBFX_LOADED. */
+     * it was given with QUIBFX_LOADED. Also sent when the program exits without shutting the
+     * engine down, before the library's static objects are destroyed. */
     QUIBFX_UNLOAD = 8,
     /* The plug-in was taken off a channel (second). first: 0. Also sent for a channel that
      * did not have it. */
@@ -101,6 +104,7 @@ typedef struct QuibFXKnobValue {
 typedef struct QuibFXBuffer {
     int16_t* samples;
     uint32_t frames;
+    /* The rate last sent with QUIBFX_SAMPLE_RATE. */
     uint32_t sampleRate;
     /* The song position of the first frame, in frames. */
     int64_t position;
