@@ -16,6 +16,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang-14 libclang-rt-14-dev
     sox
+    qt6-base-dev
 )
 
 # The program's synthesizer sounds with the fuller General MIDI sound font; the tests need only

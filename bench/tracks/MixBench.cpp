@@ -13,6 +13,9 @@
 // O_DIRECT) or buffered, with the same cache size. Reads go through the page cache in both, so
 // the two should agree; a difference would show a read path that bypasses it.
 //
+// MixSixteenTracksWithEcho: the tracks of automation 0, "echo" 1 with the Echo effect (from
+// the Plugins folder beside the program) in each track's chain, "echo" 0 the same without.
+//
 // ReadSixteenTracks: the reads of the same tracks alone (ReadMixBuffer: the track cache, its
 // refills from the segment files, the widening copy).
 //
@@ -28,12 +31,16 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <list>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "core/EngineStatics.h"
+#include "core/OrvellError.h"
 #include "core/PalkMixer.h"
 #include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
@@ -144,6 +151,25 @@ class MixSession {
         }
     }
 
+    // Puts the Echo effect on every track of the chosen set, or takes it off.
+    void Echo(bool on) {
+        for (int n = first_; n < first_ + Tracks; ++n) {
+            Channel* channel = Mixer->GetChannel(static_cast<char>(n));
+            std::list<std::string> names;
+            channel->GetPlugins(names);
+            const bool has = !names.empty();
+            try {
+                if (on && !has)
+                    channel->AddPlugin("Echo");
+                if (!on && has)
+                    channel->RemovePlugin("Echo");
+            } catch (const OrvellError& error) {
+                std::fprintf(stderr, "mix_bench: %s\n", error.Message.c_str());
+                std::exit(1);
+            }
+        }
+    }
+
     // The reads of that pass alone.
     void ReadOneBuffer() {
         const bool wrap = ++readBuffers_ == AudioBuffers;
@@ -196,6 +222,16 @@ void MixSixteenTracks(benchmark::State& state) {
     session.Program(static_cast<int>(state.range(0)));
     session.Rewind();
     TimeBuffers(state, 1, [&] { session.MixOneBuffer(); });
+}
+
+void MixSixteenTracksWithEcho(benchmark::State& state) {
+    MixSession& session = Session();
+    session.Choose(true);
+    session.Program(0);
+    session.Echo(state.range(0) != 0);
+    session.Rewind();
+    TimeBuffers(state, 1, [&] { session.MixOneBuffer(); });
+    session.Echo(false);
 }
 
 void ReadSixteenTracks(benchmark::State& state) {
@@ -268,6 +304,12 @@ void MixIntoCardBuffer(benchmark::State& state) {
 BENCHMARK(MixSixteenTracks)
     ->ArgNames({"automation", "direct"})
     ->ArgsProduct({{0, 1, 2, 3, 4}, {1, 0}})
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime();
+BENCHMARK(MixSixteenTracksWithEcho)
+    ->ArgName("echo")
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMicrosecond)
     ->UseRealTime();
 BENCHMARK(ReadSixteenTracks)

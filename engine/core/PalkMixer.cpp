@@ -15,7 +15,11 @@
 PalkMixer::PalkMixer(char /*unused*/)
     : playerStarted_(std::make_unique<Event>(false, false)),
       playerEnded_(std::make_unique<Event>(true, false)),
-      midi_(std::make_unique<MidiFollower>()) {}
+      midi_(std::make_unique<MidiFollower>()) {
+    // Known from the start, so that a program that does not read the settings (the
+    // command-line tools) can still load the plug-ins beside it.
+    ProgramDirectory = ::ProgramDirectory();
+}
 
 PalkMixer::~PalkMixer() {
     try {

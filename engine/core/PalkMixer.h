@@ -10,16 +10,20 @@
 #include <thread>
 #include <vector>
 
+#include "QuibFX.h"
 #include "core/OrvellError.h"
 #include "core/PalkExport.h"
 
 class Channel;
 class Event;
 class MidiFollower;
+namespace SongTables {
+enum class TableState;
+}
 class SoundCard;
 
 // A plug-in's one entry point: command code, two arguments, a result.
-using QuibFXFunction = unsigned long (*)(unsigned long, unsigned long, unsigned long);
+using QuibFXFunction = QuibFXEntry;
 
 // The engine: settings, sound cards, tracks, transport and plug-ins. There is exactly one,
 // created when the library is loaded and reached through Mixer. Unless a member says
@@ -105,6 +109,9 @@ class PALKENG_API PalkMixer {
     void LoadPlugins(std::string path);
     void GetPluginNames(std::vector<std::string>& names);
     QuibFXFunction GetPlugin(const char* name);
+    // The plug-in GetPlugin finds, or null. A name of the 20 bytes a song stores may be the
+    // start of a longer name: the first plug-in whose name starts with it then.
+    QuibFXFunction FindPlugin(const char* name);
     void FreePlugins();
 
     // Shutdown: stops, saves the settings and releases cards, tracks and plug-ins. Does
@@ -130,6 +137,9 @@ class PALKENG_API PalkMixer {
 
     void Init(char count, char preMixCount);
     void LoadChannels();
+    // Gives channel the effects the song's table lists for it; table is the table's state so
+    // far (a damaged table is reported once, and not read again).
+    void RestorePlugins(Channel& channel, SongTables::TableState& table);
     // Sends every loaded plug-in one command.
     void TellPlugins(unsigned long command, unsigned long first, unsigned long second);
     // The one place a buffer size is applied: the engine's BufferSize, the mixing block, the

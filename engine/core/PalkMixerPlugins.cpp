@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,10 +12,21 @@
 #include "core/EngineStatics.h"
 #include "core/Log.h"
 #include "core/PalkMixer.h"
+#include "tracks/Channel.h"
+#include "tracks/SongTables.h"
 
 namespace {
 
 constexpr unsigned long AllBits = static_cast<unsigned long>(-1);
+
+// A program that ends without Terminate destroys the plug-ins' static objects before the
+// engine's, for they were made later: whatever the engine's own shutdown then sends them would
+// reach destroyed objects. A handler registered after each library was loaded runs before that
+// library's destructors and lets go of the plug-ins first.
+void FreePluginsAtExit() {
+    if (Mixer)
+        Mixer->FreePlugins();
+}
 
 bool IsPluginFileName(const char* name) {
     size_t length = std::strlen(name);
@@ -50,6 +62,14 @@ void PalkMixer::LoadPlugins(std::string path) {
     // of two same-named plug-ins wins) is the same on every start.
     std::sort(files.begin(), files.end());
 
+    // The tracks' chains take up what is loaded, also when a broken library ends the scan.
+    struct ChainsBack {
+        std::vector<Channel*>& tracks;
+        ~ChainsBack() {
+            for (Channel* track : tracks)
+                track->AttachPlugins();
+        }
+    } chainsBack{tracks_};
     for (const std::string& name : files) {
         if (pluginCount_ >= MaxPlugins) {
             WriteLog("Plugin table full, not loaded: " + path + name);
@@ -79,6 +99,7 @@ QuibFXFunction PalkMixer::LoadPlugin(const std::string& file) {
     plugins_[pluginCount_] = entry;
     pluginModules_[pluginCount_] = module;
     ++pluginCount_;
+    std::atexit(FreePluginsAtExit);
     return entry;
 }
 
@@ -98,7 +119,30 @@ QuibFXFunction PalkMixer::GetPlugin(const char* name) {
     throw InternalError(std::string("Could not find plugin:") + (name ? name : ""));
 }
 
+QuibFXFunction PalkMixer::FindPlugin(const char* name) {
+    if (!name)
+        return nullptr;
+    for (int i = 0; i < pluginCount_; ++i) {
+        auto own = reinterpret_cast<const char*>(plugins_[i](3, 0, 0));
+        if (own && std::strcmp(own, name) == 0)
+            return plugins_[i];
+    }
+    // The song table keeps 20 bytes of a name.
+    const size_t length = std::strlen(name);
+    if (length != static_cast<size_t>(SongTables::PluginNameWidth))
+        return nullptr;
+    for (int i = 0; i < pluginCount_; ++i) {
+        auto own = reinterpret_cast<const char*>(plugins_[i](3, 0, 0));
+        if (own && std::strncmp(own, name, length) == 0)
+            return plugins_[i];
+    }
+    return nullptr;
+}
+
 void PalkMixer::FreePlugins() {
+    // No track runs a plug-in once its library is gone.
+    for (Channel* track : tracks_)
+        track->DetachPlugins();
     for (int i = 0; i < pluginCount_; ++i) {
         // The plug-in hands back its module handle; the engine closes the handle it opened
         // itself, so a plug-in that answers wrongly cannot make it close something else.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <list>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ void PalkMixer::NewProject(const char* name) {
     const SongTables::SongEvents none;  // a new folder holds no table
     for (Channel* channel : tracks_) {
         channel->Name = std::to_string(channel->GetIndex());
+        // A new song starts without the previous one's effects.
+        std::list<std::string> missing;
+        channel->ReplacePlugins({}, missing);
         channel->Init(none);
     }
 }
@@ -63,6 +67,7 @@ void PalkMixer::LoadChannels() {
     const SongTables::SongEvents events =
         SongTables::ReadEvents(SongSave::CurrentName(SongTables::EventsFile));
     Channel::QueueIfDamaged(events);
+    SongTables::TableState pluginsTable = SongTables::TableState::Read;
     for (Channel* channel : tracks_) {
         if (!namesValid)
             channel->Name = std::to_string(channel->GetIndex());
@@ -77,7 +82,29 @@ void PalkMixer::LoadChannels() {
         } catch (const OrvellError& error) {
             QueueError(error);
         }
+        RestorePlugins(*channel, pluginsTable);
     }
+}
+
+void PalkMixer::RestorePlugins(Channel& channel, SongTables::TableState& table) {
+    std::list<std::string> names;
+    if (table != SongTables::TableState::Damaged) {
+        table = SongTables::ReadPlugins(SongSave::CurrentName(SongTables::PluginsFile),
+                                        channel.GetIndex(), names);
+        if (table == SongTables::TableState::Damaged)
+            QueueError(DisplayedError(std::string("The song's effects file ") +
+                                      SongTables::PluginsFile +
+                                      " is damaged: the tracks open without their effects."));
+    }
+    std::list<std::string> missing;
+    channel.ReplacePlugins(names, missing);
+    if (missing.empty())
+        return;
+    std::string list;
+    for (const std::string& name : missing)
+        list += (list.empty() ? "" : ", ") + name;
+    QueueError(DisplayedError("Track " + channel.Name + " uses effects that are not installed (" +
+                              list + "): it plays without them until they are."));
 }
 
 void PalkMixer::SaveProject() {

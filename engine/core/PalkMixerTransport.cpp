@@ -74,6 +74,9 @@ void PalkMixer::Play() {
     // The MIDI file is opened now, before the player starts, so that reading it and loading
     // the synthesizer's sounds shift neither the audio nor the MIDI.
     midi_->Prepare(MidiFile);
+    // The effects start from silence: nothing of where the song was before rings on.
+    for (Channel* track : runTracks_)
+        track->ResetPlugins(MixPos.load());
     playerStarted_->Reset();
     playerEnded_->Reset();
     startError_ = nullptr;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "QuibFX.h"
 #include "core/PalkExport.h"
 #include "tracks/ChannelEvent.h"
 
@@ -98,9 +99,23 @@ class PALKENG_API Channel {
     // events only and queues one error naming it. Throws what opening the track file throws
     // (the programs are loaded all the same).
     void Init();
-    // The plug-in names the song's table holds for track index (the engine does not restore
-    // them into Plugins). False when the table is missing or damaged.
-    static bool GetSavedPlugins(int index, std::list<std::string>& names);
+
+    // The track's effects: the plug-in names of its chain, in order, and the chain the player
+    // runs on the track's audio between the read and the gain pass. AddPlugin tells the plug-in
+    // and appends it (InternalError "Could not find plugin:" for a name not loaded, DisplayedError
+    // when the track has it already or the plug-in refuses the track); RemovePlugin takes the
+    // first entry of that name off and tells the plug-in, even when the track did not have it.
+    // Both are safe while the song plays. GetKnobs gives the plug-in's knob table for this
+    // track, or null when it shows its own setup, which FXSetup asks it to do with parent (a
+    // native window id) as its parent window (DisplayedError when it cannot show one). MixFX
+    // switches the chain on and off.
+    void GetPlugins(std::list<std::string>& names) const;
+    void AddPlugin(const char* name);
+    void RemovePlugin(const char* name);
+    FX::Knob* GetKnobs(const char* name);
+    void FXSetup(const char* name, unsigned long parent);
+    void MixFX(bool on) { fxOn_ = on; }
+    bool IsMixingFX() const { return fxOn_.load(); }
 
     // The track's length in frames, gaps included; 0 for a track without a format.
     int GetTotalLength() const;
@@ -148,6 +163,26 @@ class PALKENG_API Channel {
 
     void Init(const SongTables::SongEvents& events);
     static void QueueIfDamaged(const SongTables::SongEvents& events);
+
+    // The chain. The GUI thread is its only writer: it builds a new chain and swaps it in under
+    // fxLock_, which the player holds while it runs the chain, so that a plug-in taken off (or
+    // unloaded) is never running for this track once the swap has returned.
+    // Replaces the track's effects with names (a song's), telling the plug-ins: the old ones
+    // are removed, the new ones added. Names whose plug-in is not loaded stay in Plugins, so
+    // that a save keeps them, and are listed in missing.
+    void ReplacePlugins(const std::list<std::string>& names, std::list<std::string>& missing);
+    // Puts every name of Plugins whose plug-in is loaded back into the chain, telling each
+    // (after the plug-ins were loaded again).
+    void AttachPlugins();
+    // Empties the chain without telling the plug-ins (they are about to be unloaded).
+    void DetachPlugins();
+    // Tells every plug-in of the chain that a run starts at frame position.
+    void ResetPlugins(int64_t position);
+    void SwapChain(std::vector<QuibFXEntry>& chain);
+    // Adds the plug-in of name to the end of chain after telling it; false when it refuses.
+    bool AddToChain(QuibFXEntry plugin, std::vector<QuibFXEntry>& chain);
+    // Player thread: runs the chain on Data for the buffer starting at frame start.
+    void RunChain(uint32_t start);
     // Forgets the previous song's pieces (their files stay where they are).
     void DetachAudio();
 
@@ -164,6 +199,11 @@ class PALKENG_API Channel {
     std::atomic<bool> Recording{false};
     std::atomic<bool> Disabled{false};
     std::atomic<char> CardIndex{0};
+
+    std::mutex fxLock_;
+    std::vector<QuibFXEntry> fxChain_;
+    std::atomic<bool> fxChainEmpty_{true};
+    std::atomic<bool> fxOn_{true};
 
     // Guards the four lists and the cursors.
     mutable std::mutex programLock_;

@@ -1,5 +1,6 @@
 // A channel's share of each output buffer. Everything here runs on the player thread: no
-// allocation, no I/O beyond the track's own read, and the program lock only for the gain pass.
+// allocation, no I/O beyond the track's own read, the program lock only for the gain pass and
+// the effects lock only while the chain runs.
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -27,8 +28,16 @@ void Channel::Mix() {
         File->SeekFrames(static_cast<int64_t>(start) + BufferSize);
         return;
     }
-    if (!File->ReadMixBuffer(Data))
-        return;
+    const bool effects = fxOn_ && !fxChainEmpty_;
+    if (!File->ReadMixBuffer(Data)) {
+        // A gap or the end of the track adds nothing, unless an effect may still sound in it
+        // (an echo's tail): the chain then runs on silence.
+        if (!effects)
+            return;
+        std::fill_n(Data, size_t{BufferSize} * 2, short{0});
+    }
+    if (effects)
+        RunChain(start);
     VolMix(start);
     card->Mix(Data);
 }

@@ -96,8 +96,3 @@ void Channel::Init(const SongTables::SongEvents& events) {
     if (openFailure)
         std::rethrow_exception(openFailure);
 }
-
-bool Channel::GetSavedPlugins(int index, std::list<std::string>& names) {
-    return SongTables::ReadPlugins(SongSave::CurrentName(SongTables::PluginsFile), index, names) ==
-           SongTables::TableState::Read;
-}

@@ -99,7 +99,7 @@ ZEMBLA_REPLACE_DELETE(std::size_t, std::align_val_t)
 ZEMBLA_REPLACE_DELETE(const std::nothrow_t&)
 ZEMBLA_REPLACE_DELETE(std::align_val_t, const std::nothrow_t&)
 
-TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEdits) {
+TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEditsAndChangesEffects) {
     // The count works: an allocation on the watched thread is seen.
     static int* volatile probe;
     watched = gettid();
@@ -115,6 +115,9 @@ TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEdits) {
         tracks.push_back(AddTrack(n % 2 == 0, n % 3 != 0, n * 1024, 200000));
         if (n % 4 == 0)
             Automate(tracks.back(), 50 + 40 * n, 0.8f, 0.1f);
+        // The effects beside the program (ReadSettings loaded them).
+        if (n % 2 == 0)
+            tracks.back()->AddPlugin("Echo");
     }
     Mixer->Play();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -128,6 +131,10 @@ TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEdits) {
         track->Fade(static_cast<unsigned long>(Mixer->GetPos_ms() + 100),
                     static_cast<unsigned long>(Mixer->GetPos_ms() + 400), EventTypes::VolumeFade,
                     0.25f);
+        if (step / 16 % 2 == 0)  // each track gains the effect, loses it, and gains it again
+            track->AddPlugin("Gain");
+        else
+            track->RemovePlugin("Gain");
         track->RealTimeFade(true, true);
         track->Volume(0.7f);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -32,10 +32,6 @@ void StopReturnsAtOnce() {
 
 class Transport : public TransportTest {
   protected:
-    void OpenCard(unsigned card, wave::Pacing pacing) {
-        wave::SetVirtualPacing(card, pacing);
-        ASSERT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
-    }
     // Six tracks in all four formats around the place the song plays from, with automation,
     // offsets, one disabled and one that starts in the middle of a buffer's worth.
     void SongOfSixTracks(int64_t around) {
@@ -45,14 +41,6 @@ class Transport : public TransportTest {
         Automate(AddTrack(false, false, around + 9 * 1024, 8192), 1200, 2.5f, 0.0f);
         AddTrack(true, true, around + 3072, 5000);
         Disable(AddTrack(false, true, around, 16384));
-    }
-    // Runs the song until the card has played at least buffers buffers, and stops.
-    std::string PlayBuffers(unsigned card, size_t buffers) {
-        wave::TakePlayedBytes(card);
-        Mixer->Play();
-        EXPECT_TRUE(WaitUntil([&] { return wave::PlayedByteCount(card) >= buffers * 8192; }));
-        Mixer->Stop();
-        return wave::TakePlayedBytes(card);
     }
 };
 

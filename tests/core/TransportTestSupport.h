@@ -17,6 +17,7 @@
 #include "core/PalkMixer.h"
 #include "platform/wave/BackendSelection.h"
 #include "platform/wave/WaveApi.h"
+#include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
 #include "storage/SuperWaveFile.h"
 #include "support/EngineFixture.h"
@@ -55,6 +56,19 @@ class TransportTest : public EngineTest {
         EngineTest::SetUp();
         Mixer->ReadSettings();
         TakeQueuedErrors();  // no settings file yet
+    }
+
+    void OpenCard(unsigned card, wave::Pacing pacing) {
+        wave::SetVirtualPacing(card, pacing);
+        ASSERT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
+    }
+    // Runs the song until the card has played at least buffers buffers, and stops.
+    std::string PlayBuffers(unsigned card, size_t buffers) {
+        wave::TakePlayedBytes(card);
+        Mixer->Play();
+        EXPECT_TRUE(WaitUntil([&] { return wave::PlayedByteCount(card) >= buffers * 8192; }));
+        Mixer->Stop();
+        return wave::TakePlayedBytes(card);
     }
 
     // A track of random audio in the given format from startFrame on, routed to card.

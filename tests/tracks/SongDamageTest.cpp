@@ -167,12 +167,17 @@ TEST_F(SongDamage, DamagedTrackAndInfoFilesNeverStopTheSongFromOpeningNorReachOu
     tracks_[0]->GetFormat(stereo, sixteen);
     EXPECT_TRUE(stereo && sixteen);
 
-    OpenDamaged("info garbage", [](const std::string& s) {
-        WriteWholeFile(s + "channel_info.struct", Garbage(64, 4));
-        WriteWholeFile(s + "chan_plugins.dbf", Garbage(64, 5));
-    });
-    std::list<std::string> plugins;
-    EXPECT_FALSE(Channel::GetSavedPlugins(0, plugins));
+    tracks_[0]->Plugins = {"Echo"};
+    EXPECT_THAT(OpenDamaged("info garbage",
+                            [](const std::string& s) {
+                                WriteWholeFile(s + "channel_info.struct", Garbage(64, 4));
+                                WriteWholeFile(s + "chan_plugins.dbf", Garbage(64, 5));
+                            }),
+                ElementsAre("The song's effects file chan_plugins.dbf is damaged: the tracks "
+                            "open without their effects."));
+    std::list<std::string> plugins{"stale"};
+    tracks_[0]->GetPlugins(plugins);
+    EXPECT_TRUE(plugins.empty());
 
     EXPECT_EQ(TreeState(PathIn("beside")), beside);
 }

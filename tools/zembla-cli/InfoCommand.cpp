@@ -48,9 +48,9 @@ TrackRow RowOf(const Channel& channel, long rate) {
     row.volumeMoves = channel.GetVolumeEvents().size() - 1;
     row.panMoves = channel.GetPanEvents().size() - 1;
     std::list<std::string> plugins;
-    if (Channel::GetSavedPlugins(channel.GetIndex(), plugins))
-        for (const std::string& plugin : plugins)
-            row.plugins += (row.plugins.empty() ? "" : ", ") + plugin;
+    channel.GetPlugins(plugins);
+    for (const std::string& plugin : plugins)
+        row.plugins += (row.plugins.empty() ? "" : ", ") + plugin;
     if (row.plugins.empty())
         row.plugins = "-";
     return row;

@@ -35,6 +35,8 @@ void SongSession::Load(const std::string& folder, unsigned rate) {
     // The project commands work on the tracks the engine has.
     for (int i = 0; i < TrackCount; ++i)
         tracks_.push_back(Mixer->AddChannel());
+    // The song's effects are the plug-ins beside the program.
+    Mixer->LoadPlugins("");
     Mixer->LoadProject(folder.c_str());
     song_.Reset(OpenFolder("."));
     if (!song_.Valid()) {

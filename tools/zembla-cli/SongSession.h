@@ -29,7 +29,8 @@ class SongSession {
     SongSession(const SongSession&) = delete;
     SongSession& operator=(const SongSession&) = delete;
 
-    // Gives the engine its sixteen tracks and loads the song into them at rate frames a second;
+    // Gives the engine its sixteen tracks and the plug-ins beside the program, and loads the
+    // song into them at rate frames a second;
     // the song folder is current afterwards. Throws what the engine throws.
     void Load(const std::string& folder, unsigned rate);
     void LeaveSong();
