@@ -1,30 +1,17 @@
 #include "platform/sequencer/Sequencer.h"
 
 #include <atomic>
-#include <mutex>
 #include <utility>
 
+#include "platform/os/BackendSlot.h"
 #include "platform/sequencer/FluidSynthBackend.h"
 
 namespace sequencer {
 
 namespace {
 
-// No destructor runs for this state, whatever order the exit-time destructors run in; the
-// backend itself goes at exit (a follower still holding one of its devices keeps it alive).
-struct BackendSlot {
-    std::mutex lock;
-    std::shared_ptr<SequencerBackend>* current = nullptr;  // on the heap, see BackendRelease
-};
-constinit BackendSlot slot;
-
-struct BackendRelease {
-    ~BackendRelease() {
-        std::lock_guard<std::mutex> guard(slot.lock);
-        delete slot.current;
-        slot.current = nullptr;
-    }
-} releaseAtExit;
+constinit BackendSlot<SequencerBackend> slot;
+BackendSlotRelease<SequencerBackend> releaseAtExit{slot};
 
 std::atomic<uint32_t> lastDeviceId{0};
 
@@ -66,18 +53,11 @@ std::string TakeErrorDetail() {
 }
 
 std::shared_ptr<SequencerBackend> CurrentBackend() {
-    std::lock_guard<std::mutex> guard(slot.lock);
-    if (!slot.current)
-        slot.current = new std::shared_ptr<SequencerBackend>(std::make_shared<FluidSynthBackend>());
-    return *slot.current;
+    return slot.GetOrMake([] { return std::make_shared<FluidSynthBackend>(); });
 }
 
 void UseBackend(std::shared_ptr<SequencerBackend> backend) {
-    std::lock_guard<std::mutex> guard(slot.lock);
-    if (slot.current)
-        *slot.current = std::move(backend);
-    else
-        slot.current = new std::shared_ptr<SequencerBackend>(std::move(backend));
+    slot.Replace(std::move(backend));
 }
 
 void UseDefaultBackend() {

@@ -4,8 +4,8 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 
+#include "platform/os/BackendSlot.h"
 #include "platform/wave/VirtualOutput.h"
 #include "platform/wave/alsa/AlsaBackend.h"
 #include "platform/wave/virtual/VirtualBackend.h"
@@ -17,23 +17,8 @@ namespace {
 constexpr unsigned DefaultVirtualCards = 2;
 constexpr unsigned MaxVirtualCards = 64;
 
-// No destructor runs for this state, so that devices the engine closes from its own exit-time
-// (or unload-time) destructors still find a backend whatever order those run in.
-struct BackendSlot {
-    std::mutex lock;
-    std::shared_ptr<WaveBackend>* current = nullptr;  // on the heap, see BackendRelease
-};
-constinit BackendSlot slot;
-
-// Lets go of the current backend when the program ends or the library is unloaded; devices
-// still open keep theirs until they are closed.
-struct BackendRelease {
-    ~BackendRelease() {
-        std::lock_guard<std::mutex> guard(slot.lock);
-        delete slot.current;
-        slot.current = nullptr;
-    }
-} releaseAtExit;
+constinit BackendSlot<WaveBackend> slot;
+BackendSlotRelease<WaveBackend> releaseAtExit{slot};
 
 unsigned VirtualCountFromEnvironment() {
     const char* text = std::getenv("ZEMBLA_VIRTUAL_CARDS");
@@ -66,20 +51,13 @@ std::shared_ptr<WaveBackend> BackendFromEnvironment() {
 }
 
 void Install(std::shared_ptr<WaveBackend> backend) {
-    std::lock_guard<std::mutex> guard(slot.lock);
-    if (slot.current)
-        *slot.current = std::move(backend);
-    else
-        slot.current = new std::shared_ptr<WaveBackend>(std::move(backend));
+    slot.Replace(std::move(backend));
 }
 
 }  // namespace
 
 std::shared_ptr<WaveBackend> CurrentBackend() {
-    std::lock_guard<std::mutex> guard(slot.lock);
-    if (!slot.current)
-        slot.current = new std::shared_ptr<WaveBackend>(BackendFromEnvironment());
-    return *slot.current;
+    return slot.GetOrMake(BackendFromEnvironment);
 }
 
 void UseVirtualCards(unsigned count) {
