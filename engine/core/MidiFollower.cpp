@@ -58,9 +58,9 @@ class MidiFollower::Run {
         wake_.Post();
     }
 
-    // GUI thread. True when the sequencer was stopped and closed; false when the thread is
-    // asking the user (it closes the sequencer once answered) or did not finish in time.
-    bool Cancel() {
+    // GUI thread. Returns once the sequencer was stopped and closed, or while the thread is
+    // asking the user (it closes the sequencer once answered), or after StopWait.
+    void Cancel() {
         std::unique_lock<std::mutex> guard(lock_);
         cancelled_ = true;
         wake_.Post();
@@ -68,7 +68,6 @@ class MidiFollower::Run {
                           [this] { return phase_ == Phase::Finished || phase_ == Phase::Asking; });
         if (phase_ != Phase::Finished && phase_ != Phase::Asking)
             WriteLog("The MIDI sequencer did not stop within 5 seconds");
-        return phase_ == Phase::Finished;
     }
 
     bool Finished() {
