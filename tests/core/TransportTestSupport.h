@@ -4,9 +4,12 @@
 // its model (support/MixModel.h), so that what a card played can be compared with an
 // independent mix.
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -35,6 +38,21 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) 
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
+}
+
+// The ids of the threads of this process named name that are running now.
+inline std::vector<pid_t> ThreadsNamed(const std::string& name) {
+    std::vector<pid_t> found;
+    DIR* tasks = opendir("/proc/self/task");
+    while (dirent* entry = tasks ? readdir(tasks) : nullptr) {
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string line;
+        if (entry->d_name[0] != '.' && std::getline(comm, line) && line == name)
+            found.push_back(static_cast<pid_t>(std::atoi(entry->d_name)));
+    }
+    if (tasks)
+        closedir(tasks);
+    return found;
 }
 
 // Every output buffer of the card is back in one place: none left at the device or lost.
