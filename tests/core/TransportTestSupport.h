@@ -76,9 +76,11 @@ class TransportTest : public EngineTest {
         TakeQueuedErrors();  // no settings file yet
     }
 
-    void OpenCard(unsigned card, wave::Pacing pacing) {
+    // Opens virtual card card with the pacing given; the engine's newest card.
+    SoundCard* OpenCard(unsigned card, wave::Pacing pacing) {
         wave::SetVirtualPacing(card, pacing);
-        ASSERT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
+        EXPECT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
+        return Mixer->GetSoundcard(SoundCard::Antal - 1);
     }
     // Runs the song until the card has played at least buffers buffers, and stops.
     std::string PlayBuffers(unsigned card, size_t buffers) {
