@@ -7,8 +7,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -17,8 +15,6 @@
 #include "core/TransportTestSupport.h"
 
 using namespace std::chrono_literals;
-using ::testing::Contains;
-
 namespace {
 
 const std::string GoodFolder = std::string(TEST_PLUGIN_FOLDER) + "/good-plugins";
@@ -40,10 +36,6 @@ class EffectsPlayback : public TransportTest {
     static unsigned long Processed(const char* name) { return Mixer->GetPlugin(name)(100, 0, 0); }
     static unsigned long Faults(const char* name) { return Mixer->GetPlugin(name)(101, 0, 0); }
 };
-
-}  // namespace
-
-namespace {
 
 // Sets the knob labelled label of plug-in name on track to value.
 void SetKnob(Channel* track, const char* name, const std::string& label, int32_t value) {
@@ -129,9 +121,7 @@ TEST_F(EffectsPlayback, AChainChangedWhilePlayingNeverRunsAPlugInThatIsOffTheTra
     // The run starts from a clean state where it starts.
     std::ostringstream reset;
     reset << "Gain " << QUIBFX_RESET << " " << 5 * 1024 << " 0";
-    std::ifstream log(PathIn("calls.txt"));
-    std::string calls((std::istreambuf_iterator<char>(log)), std::istreambuf_iterator<char>());
-    EXPECT_THAT(calls, ::testing::HasSubstr(reset.str()));
+    EXPECT_THAT(ReadWholeFile(PathIn("calls.txt")), ::testing::HasSubstr(reset.str()));
 
     const auto end = std::chrono::steady_clock::now() + 600ms;
     for (int step = 0; std::chrono::steady_clock::now() < end; ++step) {

@@ -3,12 +3,9 @@
 // sequencer, and on FluidSynth itself.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
-#include <fstream>
 #include <future>
 #include <mutex>
 #include <random>
@@ -37,10 +34,9 @@ class QuestionHook : public UserInterface {
     ~QuestionHook() override { SetUserInterface(nullptr); }
 
     void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string& text, bool defaultAnswer) override {
+    bool AskYesNo(const std::string& text, bool) override {
         std::unique_lock<std::mutex> guard(lock_);
         questions_.push_back(text);
-        defaults_.push_back(defaultAnswer);
         changed_.notify_all();
         changed_.wait(guard, [this] { return !held_; });
         return answer_;
@@ -70,36 +66,17 @@ class QuestionHook : public UserInterface {
         std::lock_guard<std::mutex> guard(lock_);
         return questions_;
     }
-    std::vector<bool> Defaults() {
-        std::lock_guard<std::mutex> guard(lock_);
-        return defaults_;
-    }
 
   private:
     std::mutex lock_;
     std::condition_variable changed_;
     std::vector<std::string> questions_;
-    std::vector<bool> defaults_;
     bool held_ = false;
     bool answer_ = true;
 };
 
-// The threads of this process named name that are running now.
-int ThreadsNamed(const std::string& name) {
-    int count = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (!tasks)
-        return -1;
-    while (dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-        std::string line;
-        if (std::getline(comm, line) && line == name)
-            ++count;
-    }
-    closedir(tasks);
-    return count;
+size_t MidiThreads() {
+    return ThreadsNamed("zembla-midi").size();
 }
 
 // The frames SetPos_ms moves to, heard as milliseconds: ms at 44 frames a millisecond, rounded
@@ -171,7 +148,7 @@ TEST_F(MidiFollowing, WithoutAMidiFileNoSequencerCommandIsSentAtAll) {
     Mixer->SetPos_ms(500);
     Mixer->Stop();
     EXPECT_EQ(Names(), "");
-    EXPECT_EQ(ThreadsNamed("zembla-midi"), 0);
+    EXPECT_EQ(MidiThreads(), 0u);
 }
 
 TEST_F(MidiFollowing, TheFileStartsWhereTheAudioIsHeardWhenTheCardsStartAndItsEventsFollowInStep) {
@@ -200,14 +177,14 @@ TEST_F(MidiFollowing, TheFileStartsWhereTheAudioIsHeardWhenTheCardsStartAndItsEv
     EXPECT_EQ(sounded[1].event.status, 0x90);
     EXPECT_EQ(sounded[1].event.data1, 60);
     EXPECT_EQ(sounded[3].event.status, 0xB0);
-    EXPECT_EQ(ThreadsNamed("zembla-midi"), 1);
+    EXPECT_EQ(MidiThreads(), 1u);
 
     Mixer->Stop();
     EXPECT_EQ(Names(), "open status time format play stop close");
     EXPECT_EQ(Command("stop").deviceId, device);
     EXPECT_EQ(Command("close").result, sequencer::NoError);
     EXPECT_EQ(recorder_->OpenDevices(), 0u);
-    EXPECT_EQ(ThreadsNamed("zembla-midi"), 0) << "the run's thread ended with it";
+    EXPECT_EQ(MidiThreads(), 0u) << "the run's thread ended with it";
 }
 
 TEST_F(MidiFollowing, MovingWhilePlayingStopsTheFileAndStartsItAgainAtTheNewPlace) {
@@ -294,12 +271,12 @@ TEST_F(MidiFollowing, AStopWhileTheQuestionIsOpenReturnsAtOnceAndTheLateAnswerOn
     stopped.get();
     EXPECT_FALSE(Mixer->IsPlaying_b());
     EXPECT_EQ(Names(), "open status");
-    EXPECT_EQ(ThreadsNamed("zembla-midi"), 1) << "still asking";
+    EXPECT_EQ(MidiThreads(), 1u) << "still asking";
 
     // "Yes" comes after the stop: nothing plays, the file is closed and the thread ends.
     hook_.Release(true);
     ASSERT_TRUE(WaitForNames("open status close"));
-    EXPECT_TRUE(WaitUntil([] { return ThreadsNamed("zembla-midi") == 0; }));
+    EXPECT_TRUE(WaitUntil([] { return MidiThreads() == 0; }));
     EXPECT_TRUE(recorder_->Sounded().empty());
     EXPECT_EQ(recorder_->OpenDevices(), 0u);
 
@@ -323,7 +300,7 @@ TEST_F(MidiFollowing, ShuttingDownWaitsForAQuestionStillOpenAndLeavesNoThreadBeh
     hook_.Release(false);
     ASSERT_EQ(terminated.wait_for(10s), std::future_status::ready);
     terminated.get();
-    EXPECT_EQ(ThreadsNamed("zembla-midi"), 0);
+    EXPECT_EQ(MidiThreads(), 0u);
     EXPECT_EQ(Names(), "open status close");
 }
 
@@ -349,7 +326,7 @@ TEST_F(MidiFollowing, PlaysMovesAndStopsAtRandomMomentsWithSlowAnswersCloseEvery
     }
     Mixer->Terminate();
     EXPECT_EQ(recorder_->OpenDevices(), 0u);
-    EXPECT_EQ(ThreadsNamed("zembla-midi"), 0);
+    EXPECT_EQ(MidiThreads(), 0u);
     // Every device that opened was closed, and nothing was sent to one after its close but
     // the stop and close of a failed start.
     std::set<uint32_t> opened, closed;

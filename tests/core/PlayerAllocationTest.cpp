@@ -1,17 +1,18 @@
-// The player thread never allocates: every allocation through operator new is counted when it
-// is made on the thread being watched.
+// The player thread never allocates, nor does its signal to the MIDI follower: every allocation
+// through operator new is counted when it is made on the thread being watched.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <new>
 
+#include "core/MidiFollower.h"
 #include "core/TransportTestSupport.h"
+#include "platform/sequencer/RecordingSequencer.h"
 #include "platform/wave/virtual/VirtualCards.h"
+#include "support/MidiFiles.h"
 
 namespace {
 
@@ -41,22 +42,14 @@ void* AllocateOrNull(std::size_t bytes, std::size_t alignment = 0) noexcept {
     }
 }
 
-// The thread of this process named name, or 0.
-pid_t ThreadNamed(const std::string& name) {
-    pid_t found = 0;
-    DIR* tasks = opendir("/proc/self/task");
-    if (!tasks)
-        return 0;
-    while (dirent* entry = readdir(tasks)) {
-        if (entry->d_name[0] == '.')
-            continue;
-        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
-        std::string line;
-        if (std::getline(comm, line) && line == name)
-            found = static_cast<pid_t>(std::atoi(entry->d_name));
-    }
-    closedir(tasks);
-    return found;
+// The count works: an allocation on the watched thread is seen.
+void ExpectTheCountWorks() {
+    static int* volatile probe;
+    watched = gettid();
+    probe = new int(1);
+    watched = 0;
+    delete probe;
+    ASSERT_EQ(allocations.exchange(0), 1);
 }
 
 using PlayerThread = TransportTest;
@@ -100,14 +93,7 @@ ZEMBLA_REPLACE_DELETE(const std::nothrow_t&)
 ZEMBLA_REPLACE_DELETE(std::align_val_t, const std::nothrow_t&)
 
 TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEditsAndChangesEffects) {
-    // The count works: an allocation on the watched thread is seen.
-    static int* volatile probe;
-    watched = gettid();
-    probe = new int(1);
-    watched = 0;
-    delete probe;
-    ASSERT_EQ(allocations.exchange(0), 1);
-
+    ExpectTheCountWorks();
     wave::SetVirtualPacing(0, wave::Pacing::RealTime);
     ASSERT_EQ(Mixer->AddCard(0), 1);
     std::vector<Channel*> tracks;
@@ -121,9 +107,9 @@ TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEditsAndChan
     }
     Mixer->Play();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    const pid_t player = ThreadNamed("zembla-player");
-    ASSERT_NE(player, 0);
-    watched = player;
+    const std::vector<pid_t> player = ThreadsNamed("zembla-player");
+    ASSERT_EQ(player.size(), 1u);
+    watched = player[0];
     for (int step = 0; step < 40; ++step) {
         Channel* track = tracks[static_cast<size_t>(step % 16)];
         track->Enable(step % 3 != 0);
@@ -145,4 +131,33 @@ TEST_F(PlayerThread, MakesNoAllocationAfterItsFirstBufferWhileTheGuiEditsAndChan
     Mixer->Stop();
     EXPECT_GT(heard, 44100 / 2) << "the player ran";
     EXPECT_EQ(allocations.load(), 0);
+}
+
+TEST_F(PlayerThread, ItsCardsStartedSignalToTheMidiFollowerMakesNoAllocation) {
+    ExpectTheCountWorks();
+    auto recorder = std::make_shared<sequencer::RecordingSequencer>();
+    sequencer::UseBackend(recorder);
+    const std::string song = PathIn("song.mid");
+    WriteWholeFile(song, midi_bytes::OneNoteFile(100, 200));
+    {
+        MidiFollower follower;
+        auto signalFromAWatchedThread = [&](unsigned long heardMs) {
+            std::thread([&] {
+                watched = gettid();
+                follower.CardsStarted(heardMs);
+                watched = 0;
+            }).join();
+        };
+        // Before a run is prepared the signal finds nothing to do, and costs nothing either.
+        signalFromAWatchedThread(5);
+        follower.Prepare(song);
+        signalFromAWatchedThread(1234);
+        EXPECT_EQ(allocations.load(), 0);
+        ASSERT_TRUE(WaitUntil([&] {
+            return recorder->CommandNames() == "open status time format play";
+        })) << recorder->CommandNames();
+        EXPECT_EQ(recorder->Commands().back().value, 1234u) << "the signal carried the position";
+        follower.Stop();
+    }
+    sequencer::UseDefaultBackend();
 }

@@ -4,9 +4,12 @@
 // its model (support/MixModel.h), so that what a card played can be compared with an
 // independent mix.
 
+#include <dirent.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -37,6 +40,21 @@ inline bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 20000) 
     return true;
 }
 
+// The ids of the threads of this process named name that are running now.
+inline std::vector<pid_t> ThreadsNamed(const std::string& name) {
+    std::vector<pid_t> found;
+    DIR* tasks = opendir("/proc/self/task");
+    while (dirent* entry = tasks ? readdir(tasks) : nullptr) {
+        std::ifstream comm(std::string("/proc/self/task/") + entry->d_name + "/comm");
+        std::string line;
+        if (entry->d_name[0] != '.' && std::getline(comm, line) && line == name)
+            found.push_back(static_cast<pid_t>(std::atoi(entry->d_name)));
+    }
+    if (tasks)
+        closedir(tasks);
+    return found;
+}
+
 // Every output buffer of the card is back in one place: none left at the device or lost.
 inline void ExpectBuffersAtRest(int card = 0) {
     for (int places : Mixer->GetSoundcard(static_cast<char>(card))->OutputBufferPlaces())
@@ -58,9 +76,11 @@ class TransportTest : public EngineTest {
         TakeQueuedErrors();  // no settings file yet
     }
 
-    void OpenCard(unsigned card, wave::Pacing pacing) {
+    // Opens virtual card card with the pacing given; the engine's newest card.
+    SoundCard* OpenCard(unsigned card, wave::Pacing pacing) {
         wave::SetVirtualPacing(card, pacing);
-        ASSERT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
+        EXPECT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
+        return Mixer->GetSoundcard(SoundCard::Antal - 1);
     }
     // Runs the song until the card has played at least buffers buffers, and stops.
     std::string PlayBuffers(unsigned card, size_t buffers) {

@@ -24,7 +24,9 @@ int16_t Expected(int16_t x, int dB) {
 
 }  // namespace
 
-TEST(Gain, EveryKnobStepScalesEachSampleByItsDecibelFactorRoundedToNearest) {
+// Loud samples saturate at the 16-bit range instead of wrapping: at +12 dB everything beyond a
+// quarter of full scale must hit the rails.
+TEST(Gain, EveryKnobStepScalesEachSampleByItsDecibelFactorRoundedToNearestAndSaturated) {
     PluginLibrary gain(GAIN_PLUGIN);
     ASSERT_TRUE(gain.Add(3));
     const std::vector<int16_t> input = EverySampleValue();
@@ -34,23 +36,6 @@ TEST(Gain, EveryKnobStepScalesEachSampleByItsDecibelFactorRoundedToNearest) {
         gain.Process(3, samples, 0);
         for (size_t i = 0; i < input.size(); ++i)
             ASSERT_EQ(samples[i], Expected(input[i], dB)) << dB << " dB, x = " << input[i];
-    }
-}
-
-TEST(Gain, LoudSamplesSaturateAtTheSixteenBitRangeInsteadOfWrapping) {
-    PluginLibrary gain(GAIN_PLUGIN);
-    ASSERT_TRUE(gain.Add(0));
-    gain.Set(0, GainKnob, 12);
-    std::vector<int16_t> samples = EverySampleValue();
-    gain.Process(0, samples, 0);
-    // +12 dB is almost four times: everything beyond a quarter of full scale hits the rails.
-    EXPECT_EQ(samples.front(), INT16_MIN);
-    EXPECT_EQ(samples.back(), INT16_MAX);
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const int x = INT16_MIN + static_cast<int>(i);
-        if (std::abs(x) > 8300) {
-            ASSERT_EQ(samples[i], x < 0 ? INT16_MIN : INT16_MAX) << x;
-        }
     }
 }
 

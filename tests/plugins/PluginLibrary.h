@@ -20,7 +20,6 @@ class PluginLibrary {
         return entry_(command, first, second);
     }
     QuibFXEntry Entry() const { return entry_; }
-    void* Module() const { return module_; }
 
     bool Add(int channel) const { return Call(QUIBFX_ADDED, 0, channel) == 0; }
     void Remove(int channel) const { Call(QUIBFX_REMOVED, 0, channel); }

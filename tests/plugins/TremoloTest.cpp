@@ -46,10 +46,3 @@ TEST(Tremolo, TheLevelDipsByTheDepthHalfACycleInWhateverTheBuffers) {
     }
     EXPECT_EQ(pieces, whole);
 }
-
-TEST(Tremolo, SetupShowsNothingInAProcessWithoutAQApplication) {
-    PluginLibrary tremolo(TREMOLO_PLUGIN);
-    ASSERT_TRUE(tremolo.Add(0));
-    EXPECT_EQ(tremolo.Call(QUIBFX_SETUP, 0, 0), 0u);
-    EXPECT_EQ(tremolo.Call(QUIBFX_SETUP, 12345, 0), 0u);
-}

@@ -49,11 +49,6 @@ class Recording : public TransportTest {
         SoundCard::LagTime = 0;
         TransportTest::TearDown();
     }
-    SoundCard* OpenCard(unsigned card, wave::Pacing pacing) {
-        wave::SetVirtualPacing(card, pacing);
-        EXPECT_EQ(Mixer->AddCard(static_cast<char>(card)), 1);
-        return Mixer->GetSoundcard(SoundCard::Antal - 1);
-    }
     // Virtual card 0 in real time, its input frames numbered from 1.
     SoundCard* NumberedInputCard() {
         wave::SetVirtualCaptureSource(0,

@@ -79,7 +79,7 @@ class SongDamage : public EngineTest {
         for (Channel* c : tracks_)
             c->Name = "stale";
         Mixer->LoadProject(PathIn(name).c_str());
-        std::vector<std::string> errors = QueuedErrors();
+        std::vector<std::string> errors = TakeQueuedErrors();
         EXPECT_EQ(chdir(Dir().c_str()), 0);
         return errors;
     }

@@ -47,11 +47,3 @@ inline std::string SongState(const std::vector<Channel*>& tracks) {
     }
     return state;
 }
-
-inline std::vector<std::string> QueuedErrors() {
-    std::vector<std::string> texts;
-    OrvellError error;
-    while (Mixer->GetLastError(error))
-        texts.push_back(error.Message);
-    return texts;
-}

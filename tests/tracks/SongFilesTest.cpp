@@ -121,9 +121,10 @@ TEST_F(SongFiles, ASavedSongOpensAgainWithItsNamesFormatsAndPrograms) {
     std::list<std::string> plugins;
     tracks[5]->GetPlugins(plugins);
     EXPECT_THAT(plugins, ElementsAre("Echo", "A plug-in name longe"));
-    EXPECT_THAT(QueuedErrors(), ElementsAre("Track Track 5 uses effects that are not installed "
-                                            "(Echo, A plug-in name longe): it plays without them "
-                                            "until they are."));
+    EXPECT_THAT(TakeQueuedErrors(),
+                ElementsAre("Track Track 5 uses effects that are not installed "
+                            "(Echo, A plug-in name longe): it plays without them "
+                            "until they are."));
 }
 
 TEST_F(SongFiles, TheTablesAndTheInfoFileHoldExactlyTheFieldsAndRecordsOfTheirLayout) {
