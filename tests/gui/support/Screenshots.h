@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QColor>
 #include <QImage>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -12,3 +15,8 @@ bool SaveScreenshot(QWidget& widget, const QString& name);
 bool SaveScreenshot(const QImage& image, const QString& name);
 // Where the picture called name goes.
 QString ScreenshotPath(const QString& name);
+
+// A sheet of pictures side by side on background, each under its label, for one screenshot.
+QImage Sheet(const QList<QImage>& pictures, const QStringList& labels, const QColor& background);
+// image enlarged by factor, each pixel a block, for looking at small bitmaps.
+QImage Magnified(const QImage& image, int factor);
