@@ -18,15 +18,6 @@ namespace {
 using Answer = MessageBoxes::Answer;
 using Buttons = MessageBoxes::Buttons;
 
-// Installs other boxes for one scope, then gives the test its own recording boxes back.
-class InstalledFor {
-  public:
-    explicit InstalledFor(MessageBoxes* boxes) { MessageBoxes::Install(boxes); }
-    ~InstalledFor() { MessageBoxes::Install(&RecordingMessageBoxes::ForThisTest()); }
-    InstalledFor(const InstalledFor&) = delete;
-    InstalledFor& operator=(const InstalledFor&) = delete;
-};
-
 // What a real box looked like while it was open.
 struct SeenBox {
     bool seen = false;
@@ -110,11 +101,6 @@ TEST(RecordingMessageBoxes, ABoxWithoutItsAnswerOrAnAnswerLeftOverIsAFaultTheTes
     EXPECT_EQ(leftOver.Faults().size(), 1);
     EXPECT_EQ(leftOver.Show("Enter a time!", "", Buttons::Ok), Answer::Ok);
     EXPECT_TRUE(leftOver.Faults().isEmpty());
-}
-
-TEST(MessageBoxes, WithNothingInstalledTheProgramShowsRealQtBoxes) {
-    InstalledFor none(nullptr);
-    EXPECT_NE(dynamic_cast<QtMessageBoxes*>(&MessageBoxes::Current()), nullptr);
 }
 
 TEST(QtMessageBoxes, AQuestionShowsItsTextCaptionAndButtonsAndAnswersWithTheButtonPressed) {

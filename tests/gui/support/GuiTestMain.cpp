@@ -4,6 +4,7 @@
 // test did not answer fails it.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <cstdio>
@@ -48,6 +49,10 @@ int main(int argc, char** argv) {
     setenv("ZEMBLA_AUDIO", "virtual", 1);
     TempDir sandbox("zembla-gui-tests");
     SetProcessSandbox(sandbox.Path());
+    // Qt keeps its run-time files in a private folder; the sandbox has its own.
+    const std::string runtime = sandbox.Path() + "/runtime";
+    mkdir(runtime.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
     int result = 0;
     {
         QApplication application(argc, argv);

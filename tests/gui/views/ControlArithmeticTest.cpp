@@ -72,10 +72,4 @@ TEST(FaderArithmetic, DraggingUpRaisesTheValueAcrossTheWholeTravelAndStopsAtTheE
     EXPECT_EQ(fader::DragValue(0, 0, -10, INT_MIN, INT_MAX, 134), 412977624);
 }
 
-TEST(FaderArithmetic, LimitKeepsAValueInItsRange) {
-    EXPECT_EQ(fader::Limit(150, 0, 100), 100);
-    EXPECT_EQ(fader::Limit(-1, 0, 100), 0);
-    EXPECT_EQ(fader::Limit(42, 0, 100), 42);
-}
-
 }  // namespace

@@ -41,15 +41,6 @@ class BitmapButton : public ::testing::Test {
     std::vector<bool> stateAtClick_;
 };
 
-TEST_F(BitmapButton, KeepsItsNameIdAndKind) {
-    EXPECT_EQ(mute_.objectName(), "guibutton");
-    EXPECT_EQ(mute_.ControlId(), 1507);
-    EXPECT_EQ(mute_.property("controlId").toInt(), 1507);
-    EXPECT_TRUE(mute_.IsToggle());
-    EXPECT_FALSE(fx_.IsToggle());
-    EXPECT_EQ(mute_.focusPolicy(), Qt::TabFocus);
-}
-
 TEST_F(BitmapButton, AToggleFlipsAtThePressSoTheClickSeesTheNewState) {
     QTest::mousePress(&mute_, Qt::LeftButton, Qt::NoModifier, {7, 7});
     EXPECT_TRUE(mute_.IsDown());

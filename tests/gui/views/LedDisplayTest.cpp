@@ -33,12 +33,6 @@ class LevelPanel : public ::testing::Test {
     int64_t now_ = 10000;
 };
 
-TEST_F(LevelPanel, KeepsItsNameAndIdAndStartsAtZero) {
-    EXPECT_EQ(panel_.objectName(), "LED display");
-    EXPECT_EQ(panel_.property("controlId").toInt(), 1504);
-    EXPECT_EQ(panel_.GetValue(), 0.0f);
-}
-
 TEST_F(LevelPanel, AtLevelZeroItIsAPlainPanelInTheButtonFaceColour) {
     panel_.SetValue(0.8f);
     panel_.SetValue(0);

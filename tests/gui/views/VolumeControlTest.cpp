@@ -55,15 +55,6 @@ class Fader : public ::testing::Test {
     Sent sent_;
 };
 
-TEST_F(Fader, StartsAtZeroInTheRangeZeroToHundred) {
-    EXPECT_EQ(fader_.GetValue(), 0);
-    EXPECT_EQ(fader_.Min(), 0);
-    EXPECT_EQ(fader_.Max(), 100);
-    EXPECT_EQ(fader_.ThumbY(), 104);
-    EXPECT_EQ(fader_.knob, nullptr);
-    EXPECT_FALSE(fader_.showValue);
-}
-
 TEST_F(Fader, A134PixelFaderHas104PixelsOfTravelFromHundredAtTheTopToZero) {
     EXPECT_TRUE(fader_.SetValue(100));
     EXPECT_EQ(fader_.ThumbY(), 0);
