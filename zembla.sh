@@ -17,6 +17,9 @@ packages=(
     clang-14 libclang-rt-14-dev
     sox
     qt6-base-dev
+    # The GUI tests draw text on Qt's offscreen platform (which needs a font), and the program's
+    # smoke test runs it on an X server of its own.
+    fonts-dejavu-core xvfb xauth
 )
 
 # The program's synthesizer sounds with the fuller General MIDI sound font; the tests need only

@@ -1,0 +1,68 @@
+// Every GUI test program runs in a sandbox folder of its own (HOME, XDG_CONFIG_HOME and the
+// current folder, as the engine tests do), with one QApplication on the offscreen platform and
+// the engine on virtual sound cards. Each test gets fresh recording message boxes; a box the
+// test did not answer fails it.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <cstdio>
+#include <string>
+
+#include "support/EngineFixture.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/TempDir.h"
+
+namespace {
+
+RecordingMessageBoxes* boxesOfThisTest = nullptr;
+
+class MessageBoxCheck : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        boxesOfThisTest = new RecordingMessageBoxes;
+        MessageBoxes::Install(boxesOfThisTest);
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        // Widgets a test let go of with deleteLater go now, while their test is still running.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (const QString& fault : boxesOfThisTest->Faults())
+            ADD_FAILURE() << fault.toStdString();
+        MessageBoxes::Install(nullptr);
+        delete boxesOfThisTest;
+        boxesOfThisTest = nullptr;
+    }
+};
+
+}  // namespace
+
+RecordingMessageBoxes& RecordingMessageBoxes::ForThisTest() {
+    return *boxesOfThisTest;
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    // No window on the developer's screen, unless a platform is asked for by name (e.g. "xcb"
+    // under xvfb-run).
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Never the machine's sound card.
+    setenv("ZEMBLA_AUDIO", "virtual", 1);
+    TempDir sandbox("zembla-gui-tests");
+    SetProcessSandbox(sandbox.Path());
+    // Qt keeps its run-time files in a private folder; the sandbox has its own.
+    const std::string runtime = sandbox.Path() + "/runtime";
+    mkdir(runtime.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
+    int result = 0;
+    {
+        QApplication application(argc, argv);
+        ::testing::UnitTest::GetInstance()->listeners().Append(new MessageBoxCheck);
+        result = RUN_ALL_TESTS();
+    }
+    if (const char* keep = std::getenv("ZEMBLA_KEEP_TEST_DIRS"); keep && *keep) {
+        std::fprintf(stderr, "test folders kept in %s\n", sandbox.Path().c_str());
+        std::string kept = sandbox.Path() + "-kept";
+        std::rename(sandbox.Path().c_str(), kept.c_str());
+    }
+    return result;
+}

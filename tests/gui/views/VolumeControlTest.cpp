@@ -1,0 +1,174 @@
+// The fader driven with the mouse: what it tells its parent and where it draws its thumb.
+#include <gtest/gtest.h>
+
+#include <QTest>
+#include <utility>
+#include <vector>
+
+#include "resources/Bitmaps.h"
+#include "support/Screenshots.h"
+#include "support/WidgetPictures.h"
+#include "views/ScrollCode.h"
+#include "views/VolumeControl.h"
+
+namespace {
+
+using Sent = std::vector<std::pair<int, int>>;
+
+// The rows of column x drawn in another colour than the background: the thumb, where nothing
+// else is drawn in that column. Returns the first such row and how many follow it, unbroken.
+std::pair<int, int> RunUnlike(const QImage& image, int x, QRgb background) {
+    int first = -1;
+    int length = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const bool drawn = image.pixel(x, y) != background;
+        if (drawn && first < 0)
+            first = y;
+        if (drawn && y == first + length)
+            ++length;
+    }
+    return {first, length};
+}
+
+class Fader : public ::testing::Test {
+  protected:
+    Fader() : fader_(&window_, QRect(10, 10, 23, 134)) {
+        QObject::connect(&fader_, &VolumeControl::verticalScroll,
+                         [this](int code, int value) { sent_.emplace_back(code, value); });
+        fader_.show();
+    }
+
+    void Press(int y) { QTest::mousePress(&fader_, Qt::LeftButton, Qt::NoModifier, {12, y}); }
+    void MoveTo(int y) { QTest::mouseMove(&fader_, {12, y}); }
+    void Release(int y) { QTest::mouseRelease(&fader_, Qt::LeftButton, Qt::NoModifier, {12, y}); }
+
+    // Where the thumb's top is drawn: column 8 lies on the thumb and beside the slot.
+    int ThumbDrawnAt() {
+        auto [first, length] =
+            RunUnlike(Grabbed(fader_), 8, fader_.palette().button().color().rgb());
+        EXPECT_EQ(length, 30);
+        return first;
+    }
+
+    TestWindow window_;
+    VolumeControl fader_;
+    Sent sent_;
+};
+
+TEST_F(Fader, A134PixelFaderHas104PixelsOfTravelFromHundredAtTheTopToZero) {
+    EXPECT_TRUE(fader_.SetValue(100));
+    EXPECT_EQ(fader_.ThumbY(), 0);
+    EXPECT_EQ(ThumbDrawnAt(), 0);
+    EXPECT_TRUE(fader_.SetValue(0));
+    EXPECT_EQ(ThumbDrawnAt(), 104);
+    EXPECT_TRUE(fader_.SetValue(75));
+    EXPECT_EQ(ThumbDrawnAt(), 26);
+
+    // The thumb is the thumb bitmap, at x 5.
+    const QPixmap& thumb = Bitmaps::Get(Bitmaps::FaderThumb);
+    const qreal ratio = thumb.devicePixelRatio();
+    const QImage drawn = Part(Grabbed(fader_), QRect(5, 26, 15, 30));
+    QImage alone =
+        Composed(QSize(15, 30), Qt::transparent, thumb, QRectF(0, 0, 15 * ratio, 30 * ratio));
+    // Only the thumb's opaque middle can be compared whatever lies under it.
+    EXPECT_TRUE(SamePixels(Part(drawn, QRect(3, 3, 9, 24)), Part(alone, QRect(3, 3, 9, 24))));
+}
+
+TEST_F(Fader, SetValueKeepsToTheRangeAndSaysWhetherTheValueChanged) {
+    EXPECT_TRUE(fader_.SetValue(150));
+    EXPECT_EQ(fader_.GetValue(), 100);
+    EXPECT_FALSE(fader_.SetValue(120));
+    EXPECT_FALSE(fader_.SetValue(100));
+    EXPECT_TRUE(fader_.SetValue(-3));
+    EXPECT_EQ(fader_.GetValue(), 0);
+
+    // A new range places the value and the thumb again.
+    fader_.SetValue(50);
+    fader_.SetRange(0, 200);
+    EXPECT_EQ(fader_.GetValue(), 50);
+    EXPECT_EQ(fader_.ThumbY(), 78);
+    fader_.SetRange(60, 80);
+    EXPECT_EQ(fader_.GetValue(), 60);
+    EXPECT_EQ(fader_.ThumbY(), 104);
+    EXPECT_TRUE(sent_.empty());
+}
+
+TEST_F(Fader, APressWithoutMovementSendsTheTopAndEndNotificationsOnly) {
+    fader_.SetValue(40);
+    Press(70);
+    Release(70);
+    EXPECT_EQ(sent_, Sent({{ScrollTop, 40}, {ScrollEnd, 40}}));
+    EXPECT_EQ(fader_.GetValue(), 40);
+}
+
+TEST_F(Fader, DraggingUpRaisesTheValueAndEachNewValueGoesToTheParentOnce) {
+    fader_.SetValue(50);
+    Press(67);
+    MoveTo(66);  // less than one unit
+    MoveTo(65);
+    MoveTo(16);
+    MoveTo(-300);
+    MoveTo(-400);
+    EXPECT_EQ(fader_.GetValue(), 100);
+    MoveTo(600);
+    Release(600);
+    EXPECT_EQ(fader_.GetValue(), 0);
+    EXPECT_EQ(sent_, Sent({{ScrollTop, 50},
+                           {ScrollThumbPosition, 51},
+                           {ScrollThumbPosition, 99},
+                           {ScrollThumbPosition, 100},
+                           {ScrollThumbPosition, 0},
+                           {ScrollEnd, 0}}));
+    EXPECT_EQ(ThumbDrawnAt(), 104);
+}
+
+TEST_F(Fader, ADragEndsWithItsReleaseNotificationWhenTheFaderIsHidden) {
+    Press(100);
+    MoveTo(80);
+    fader_.hide();
+    EXPECT_FALSE(fader_.IsDragging());
+    ASSERT_FALSE(sent_.empty());
+    EXPECT_EQ(sent_.back().first, ScrollEnd);
+    fader_.show();
+    const size_t count = sent_.size();
+    MoveTo(10);
+    Release(10);
+    EXPECT_EQ(sent_.size(), count);
+}
+
+TEST_F(Fader, ShowingTheValueWritesItAtTheBottomLeft) {
+    // As the plug-in knobs dialog has it: wider and taller than the track bitmap.
+    VolumeControl wide(&window_, QRect(0, 0, 75, 190));
+    wide.SetRange(-20, 20);
+    wide.SetValue(-7);
+    wide.show();
+    auto inkAtBottomLeft = [&] {
+        const QImage image = Grabbed(wide);
+        const QRgb background = image.pixel(70, 185);
+        int ink = 0;
+        for (int y = 170; y < 190; ++y) {
+            for (int x = 0; x < 40; ++x)
+                ink += image.pixel(x, y) != background;
+        }
+        return ink;
+    };
+    EXPECT_EQ(inkAtBottomLeft(), 0);
+    wide.showValue = true;
+    EXPECT_GT(inkAtBottomLeft(), 10);
+    EXPECT_TRUE(SaveScreenshot(wide, "volume-control-with-value"));
+}
+
+TEST_F(Fader, ScreenshotOfTheFaderAtItsValues) {
+    QList<QImage> pictures;
+    QStringList labels;
+    for (int value : {100, 75, 50, 0}) {
+        fader_.SetValue(value);
+        pictures << Grabbed(fader_);
+        labels << QString::number(value);
+    }
+    const QImage sheet = Sheet(pictures, labels, fader_.palette().button().color());
+    EXPECT_TRUE(SaveScreenshot(sheet, "volume-control"));
+    EXPECT_TRUE(SaveScreenshot(Magnified(sheet, 3), "volume-control-x3"));
+}
+
+}  // namespace
