@@ -2,7 +2,6 @@
 // the grabbed picture), the selection the mouse drags and the clear it hands to the engine.
 #include <gtest/gtest.h>
 
-#include <QFontDatabase>
 #include <QImage>
 #include <QTest>
 #include <cmath>
@@ -34,9 +33,6 @@ const std::string Ink = Name(QColor(100, 100, 150));
 
 class FileViewTest : public EngineTest {
   protected:
-    // Fontconfig loses a little memory of its own (which LeakSanitizer reports) when it first
-    // loads its configuration while HOME is a test's folder: it is loaded here, before any.
-    static void SetUpTestSuite() { QFontDatabase::families(); }
     void SetUp() override {
         EngineTest::SetUp();
         SetShowWaveform(false);
