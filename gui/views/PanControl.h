@@ -1,13 +1,13 @@
 #pragma once
 
-#include <QWidget>
+#include "views/DragControl.h"
 
 // The pan knob: one frame of the knob strip, turned by dragging up and down (two units per
 // pixel, down turns right). It tells its parent of a drag with horizontalScroll: ScrollTop at
 // the press, ScrollThumbPosition with the new value whenever the drag shows another frame, and
 // ScrollEnd when the drag ends (the button goes up, or the knob loses the focus, is hidden or
 // disabled in the middle of it). A drag stops short of both ends of the range.
-class PanControl : public QWidget {
+class PanControl : public DragControl {
     Q_OBJECT
     Q_PROPERTY(int controlId READ ControlId CONSTANT)
 
@@ -21,8 +21,6 @@ class PanControl : public QWidget {
     bool SetValue(int value);
     int GetValue() const { return value_; }
     int Frame() const { return frame_; }
-    // Whether a drag holds the mouse (the parent leaves the knob alone then).
-    bool IsDragging() const { return dragging_; }
 
     int ControlId() const { return Id; }
     QSize sizeHint() const override;
@@ -33,22 +31,15 @@ class PanControl : public QWidget {
 
   protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void changeEvent(QEvent* event) override;
+
+    int CurrentValue() const override { return value_; }
+    void Dragged(int pressValue, int pressY, int y) override;
+    void Notify(int code, int value) override { emit horizontalScroll(code, value); }
 
   private:
-    void EndDrag();
-
     int min_ = 0;
     int max_ = 100;
     int value_ = 0;
     int frame_ = 0;
-    int pressValue_ = 0;
-    int pressY_ = 0;
     int lastSent_ = 0;
-    bool dragging_ = false;
 };

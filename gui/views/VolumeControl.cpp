@@ -1,17 +1,13 @@
 #include "views/VolumeControl.h"
 
-#include <QMouseEvent>
 #include <QPainter>
 
 #include "resources/Bitmaps.h"
 #include "views/ControlArithmetic.h"
 #include "views/ScrollCode.h"
 
-VolumeControl::VolumeControl(QWidget* parent, const QRect& rect) : QWidget(parent) {
+VolumeControl::VolumeControl(QWidget* parent, const QRect& rect) : DragControl(parent) {
     setObjectName(QStringLiteral("VolumeControl"));
-    setAttribute(Qt::WA_OpaquePaintEvent);
-    // Pressed, the fader takes the focus, so that losing it can end a drag.
-    setFocusPolicy(Qt::ClickFocus);
     setGeometry(rect);
     SetValue(0);
 }
@@ -57,51 +53,8 @@ void VolumeControl::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
-void VolumeControl::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton || dragging_) {
-        event->ignore();
-        return;
-    }
-    // While the button is held, Qt sends every move to this widget, also outside it.
-    dragging_ = true;
-    pressY_ = event->position().toPoint().y();
-    pressValue_ = value_;
-    emit verticalScroll(ScrollTop, value_);
-}
-
-void VolumeControl::mouseMoveEvent(QMouseEvent* event) {
-    if (!dragging_)
-        return;
-    const int v = fader::DragValue(pressValue_, pressY_, event->position().toPoint().y(), min_,
-                                   max_, height());
+void VolumeControl::Dragged(int pressValue, int pressY, int y) {
+    const int v = fader::DragValue(pressValue, pressY, y, min_, max_, height());
     if (SetValue(v))
         emit verticalScroll(ScrollThumbPosition, v);
-}
-
-void VolumeControl::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton)
-        EndDrag();
-}
-
-void VolumeControl::focusOutEvent(QFocusEvent* event) {
-    EndDrag();
-    QWidget::focusOutEvent(event);
-}
-
-void VolumeControl::hideEvent(QHideEvent* event) {
-    EndDrag();
-    QWidget::hideEvent(event);
-}
-
-void VolumeControl::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::EnabledChange && !isEnabled())
-        EndDrag();
-    QWidget::changeEvent(event);
-}
-
-void VolumeControl::EndDrag() {
-    if (!dragging_)
-        return;
-    dragging_ = false;
-    emit verticalScroll(ScrollEnd, value_);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QWidget>
+#include "views/DragControl.h"
 
 #include "QuibFX.h"
 
@@ -8,7 +8,7 @@
 // bottom. It tells its parent of a drag with verticalScroll: ScrollTop at the press,
 // ScrollThumbPosition with each new value, and ScrollEnd when the drag ends (the button goes
 // up, or the fader loses the focus, is hidden or disabled in the middle of it).
-class VolumeControl : public QWidget {
+class VolumeControl : public DragControl {
     Q_OBJECT
     Q_PROPERTY(int controlId READ ControlId CONSTANT)
 
@@ -27,7 +27,6 @@ class VolumeControl : public QWidget {
     int Max() const { return max_; }
     // The thumb's top, in pixels from the top.
     int ThumbY() const { return thumbY_; }
-    bool IsDragging() const { return dragging_; }
 
     // Draw the value as text at the bottom left.
     bool showValue = false;
@@ -44,21 +43,14 @@ class VolumeControl : public QWidget {
   protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void focusOutEvent(QFocusEvent* event) override;
-    void hideEvent(QHideEvent* event) override;
-    void changeEvent(QEvent* event) override;
+
+    int CurrentValue() const override { return value_; }
+    void Dragged(int pressValue, int pressY, int y) override;
+    void Notify(int code, int value) override { emit verticalScroll(code, value); }
 
   private:
-    void EndDrag();
-
     int max_ = 100;
     int min_ = 0;
     int value_ = NotSet;
     int thumbY_ = 0;
-    int pressValue_ = 0;
-    int pressY_ = 0;
-    bool dragging_ = false;
 };
