@@ -2,6 +2,7 @@
 #include "storage/SampleKernels.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -158,6 +159,13 @@ void ScaleStereo(int16_t* samples, size_t frames, float gainLeft, float gainRigh
     }
 #endif
     ScaleStereoScalar(samples + 2 * i, frames - i, gainLeft, gainRight);
+}
+
+int PeakMagnitude(const int16_t* samples, size_t count) {
+    int peak = 0;
+    for (size_t i = 0; i < count; ++i)
+        peak = std::max(peak, std::abs(int{samples[i]}));
+    return peak;
 }
 
 }  // namespace SampleKernels

@@ -38,4 +38,7 @@ void Mono8ToStereoScalar(int16_t* out, const uint8_t* in, size_t frames);
 void ScaleStereo(int16_t* samples, size_t frames, float gainLeft, float gainRight);
 void ScaleStereoScalar(int16_t* samples, size_t frames, float gainLeft, float gainRight);
 
+// The largest magnitude of count samples (32768 for -32768), 0 for none.
+int PeakMagnitude(const int16_t* samples, size_t count);
+
 }  // namespace SampleKernels

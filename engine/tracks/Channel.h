@@ -68,6 +68,11 @@ class PALKENG_API Channel {
     void DispInput() {}
     void SetSampleRate(unsigned int /*rate*/) {}
 
+    // The highest level this track sent to its card since the last call (0 to 1 of full scale,
+    // after its gains and effects), and starts over from 0. The player posts one per buffer
+    // mixed, without a lock; the GUI's meter timer takes it.
+    float TakeLevel() { return level_.exchange(0.0f); }
+
     // Recording: arms the track on its card (throws DisplayedError "No soundcard for channel
     // %d" without one, or what SoundCard::Rec throws), and disarms it.
     void Rec();
@@ -156,6 +161,8 @@ class PALKENG_API Channel {
 
     // The gain pass of Mix on Data alone, for the buffer starting at frame start.
     void VolMix(uint32_t start);
+    // Player thread: posts the level of Data for the meter.
+    void PostLevel();
 
   private:
     friend class PalkMixer;
@@ -199,6 +206,7 @@ class PALKENG_API Channel {
     std::atomic<bool> Recording{false};
     std::atomic<bool> Disabled{false};
     std::atomic<char> CardIndex{0};
+    std::atomic<float> level_{0.0f};
 
     std::mutex fxLock_;
     std::vector<QuibFXEntry> fxChain_;

@@ -39,7 +39,18 @@ void Channel::Mix() {
     if (effects)
         RunChain(start);
     VolMix(start);
+    PostLevel();
     card->Mix(Data);
+}
+
+void Channel::PostLevel() {
+    const float level =
+        static_cast<float>(SampleKernels::PeakMagnitude(Data, size_t{BufferSize} * 2)) / 32768.0f;
+    // Keeps the highest level until the meter takes it; the meter's exchange may come between
+    // the load and the store, which only starts the next reading with this buffer's level.
+    float held = level_.load(std::memory_order_relaxed);
+    while (level > held && !level_.compare_exchange_weak(held, level, std::memory_order_relaxed)) {
+    }
 }
 
 void Channel::MixToCardBuffer() {

@@ -13,3 +13,17 @@ bool ShowWaveform() {
 void SetShowWaveform(bool show) {
     showWaveform = show;
 }
+
+namespace {
+
+bool programMode = false;
+
+}  // namespace
+
+bool ProgramMode() {
+    return programMode;
+}
+
+void SetProgramMode(bool on) {
+    programMode = on;
+}

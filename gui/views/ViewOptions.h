@@ -7,3 +7,9 @@
 // or disappear at once.
 bool ShowWaveform();
 void SetShowWaveform(bool show);
+
+// Whether moving a strip's pan knob or fader records automation (on) or sets the track's
+// static offsets (off). Off at start; the transport panel's "Program" button sets it, and the
+// strips read it on every move and every refresh.
+bool ProgramMode();
+void SetProgramMode(bool on);

@@ -106,3 +106,20 @@ TEST_F(ChannelMix, SilentTracksStayInStepWithTheSongAndDamagedGainsMixAsSilence)
         EXPECT_THAT(Pass(), ::testing::Each(0)) << damaged;
     }
 }
+
+TEST_F(ChannelMix, TheMeterTakesTheHighestLevelSentSinceItLastLookedAfterTheGains) {
+    Channel* channel = ConstantTrack(16384, -8192, 4 * 2048);
+    EXPECT_EQ(channel->TakeLevel(), 0.0f);
+    channel->SetOffsetVol(0.5f);
+    Pass();
+    EXPECT_EQ(channel->TakeLevel(), 0.25f);
+    EXPECT_EQ(channel->TakeLevel(), 0.0f);  // taken: it starts over
+    channel->SetOffsetVol(1.0f);
+    Pass();
+    channel->SetOffsetVol(0.25f);
+    Pass();
+    EXPECT_EQ(channel->TakeLevel(), 0.5f);  // the louder of the two buffers
+    channel->Enable(false);
+    Pass();
+    EXPECT_EQ(channel->TakeLevel(), 0.0f);  // a silenced track posts nothing
+}

@@ -1,7 +1,7 @@
 // Every GUI test program runs in a sandbox folder of its own (HOME, XDG_CONFIG_HOME and the
 // current folder, as the engine tests do), with one QApplication on the offscreen platform and
 // the engine on virtual sound cards. Each test gets fresh recording message boxes; a box the
-// test did not answer fails it.
+// test did not answer fails it, and so does a file dialog.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -12,26 +12,35 @@
 #include <string>
 
 #include "support/EngineFixture.h"
+#include "support/RecordingFileDialogs.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/TempDir.h"
 
 namespace {
 
 RecordingMessageBoxes* boxesOfThisTest = nullptr;
+RecordingFileDialogs* dialogsOfThisTest = nullptr;
 
 class MessageBoxCheck : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
         boxesOfThisTest = new RecordingMessageBoxes;
         MessageBoxes::Install(boxesOfThisTest);
+        dialogsOfThisTest = new RecordingFileDialogs;
+        FileDialogs::Install(dialogsOfThisTest);
     }
     void OnTestEnd(const ::testing::TestInfo&) override {
         // Widgets a test let go of with deleteLater go now, while their test is still running.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (const QString& fault : boxesOfThisTest->Faults())
             ADD_FAILURE() << fault.toStdString();
+        for (const QString& fault : dialogsOfThisTest->Faults())
+            ADD_FAILURE() << fault.toStdString();
         MessageBoxes::Install(nullptr);
         delete boxesOfThisTest;
         boxesOfThisTest = nullptr;
+        FileDialogs::Install(nullptr);
+        delete dialogsOfThisTest;
+        dialogsOfThisTest = nullptr;
     }
 };
 
@@ -39,6 +48,10 @@ class MessageBoxCheck : public ::testing::EmptyTestEventListener {
 
 RecordingMessageBoxes& RecordingMessageBoxes::ForThisTest() {
     return *boxesOfThisTest;
+}
+
+RecordingFileDialogs& RecordingFileDialogs::ForThisTest() {
+    return *dialogsOfThisTest;
 }
 
 int main(int argc, char** argv) {
