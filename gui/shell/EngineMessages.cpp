@@ -5,6 +5,7 @@
 #include <QThread>
 #include <memory>
 
+#include "resources/Strings.h"
 #include "shell/MessageBoxes.h"
 
 // One box carried to the GUI thread; shared, so that an engine thread that stopped waiting
@@ -41,7 +42,7 @@ void EngineMessages::BeginQuitting() {
 
 bool EngineMessages::ShowOnGuiThread(const std::string& text, bool question) {
     const MessageBoxes::Answer answer = MessageBoxes::Current().Show(
-        QString::fromStdString(text), question ? QString() : QString::fromLatin1(Caption),
+        QString::fromStdString(text), question ? QString() : QString::fromUtf8(Strings::AppTitle),
         question ? MessageBoxes::Buttons::YesNo : MessageBoxes::Buttons::Ok);
     return answer == MessageBoxes::Answer::Yes;
 }

@@ -25,9 +25,6 @@ class EngineMessages : public QObject, public UserInterface {
     // GUI thread, before the engine shuts down.
     void BeginQuitting();
 
-    // The caption of messages; questions have none.
-    static constexpr const char* Caption = "Zembla";
-
   private:
     struct Request;
     // Opens the box on the GUI thread, or answers with the default once quitting.

@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <algorithm>
 
+#include "resources/Strings.h"
 #include "shell/MessageBoxes.h"
 #include "shell/TimeText.h"
 
@@ -21,7 +22,7 @@ void TimeEdit::FormatTime(uint32_t ms) {
 uint32_t TimeEdit::ParseTime() {
     const ParsedTime parsed = ParseTimeText(text());
     if (!parsed.ms) {
-        MessageBoxes::Current().Show(parsed.error, QStringLiteral("Zembla"),
+        MessageBoxes::Current().Show(parsed.error, QString::fromUtf8(Strings::AppTitle),
                                      MessageBoxes::Buttons::Ok);
         throw TimeTextError(parsed.error);
     }

@@ -8,29 +8,9 @@
 
 #include "core/OrvellError.h"
 #include "core/PalkMixer.h"
-#include "shell/MessageBoxes.h"
+#include "shell/EngineCall.h"
 #include "tracks/Channel.h"
 #include "views/ViewOptions.h"
-
-namespace {
-
-// Engine calls made from the view never end the program: what they throw is shown.
-template <typename Call>
-void CallEngine(Call call) {
-    const QString caption = QStringLiteral("Zembla");
-    try {
-        call();
-    } catch (OrvellError& error) {
-        if (error.NotifyUser)
-            MessageBoxes::Current().Show(QString::fromStdString(error.Message), caption,
-                                         MessageBoxes::Buttons::Ok);
-    } catch (const std::exception& error) {
-        MessageBoxes::Current().Show(QString::fromLocal8Bit(error.what()), caption,
-                                     MessageBoxes::Buttons::Ok);
-    }
-}
-
-}  // namespace
 
 FileView::FileView(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("FileView window"));

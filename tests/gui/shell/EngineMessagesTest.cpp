@@ -65,7 +65,7 @@ TEST(EngineMessages, AQuestionFromAnEngineThreadIsAnsweredInABoxOnTheGuiThread) 
     EXPECT_EQ(boxes.Shown()[0].caption, "");
     EXPECT_EQ(boxes.Shown()[0].buttons, Buttons::YesNo);
     EXPECT_EQ(boxes.Shown()[1].text, "Can't open file: a.wav");
-    EXPECT_EQ(boxes.Shown()[1].caption, EngineMessages::Caption);
+    EXPECT_EQ(boxes.Shown()[1].caption, "Zembla");
     EXPECT_EQ(boxes.Shown()[1].buttons, Buttons::Ok);
 
     // On the GUI thread the box opens at once, without the event loop.
