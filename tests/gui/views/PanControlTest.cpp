@@ -1,9 +1,12 @@
-// The pan knob driven with the mouse: what it tells its parent and which frame it shows.
+// The pan knob driven with the mouse, and the drag it shares with the fader: what each tells its
+// parent and which frame the knob shows.
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
 #include <QTest>
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -12,10 +15,109 @@
 #include "support/WidgetPictures.h"
 #include "views/PanControl.h"
 #include "views/ScrollCode.h"
+#include "views/VolumeControl.h"
 
 namespace {
 
 using Sent = std::vector<std::pair<int, int>>;
+
+std::vector<int> Codes(const Sent& sent) {
+    std::vector<int> codes;
+    for (auto [code, value] : sent)
+        codes.push_back(code);
+    return codes;
+}
+
+// Moves the held pointer one pixel at a time, as a hand does.
+void MoveTo(QWidget& control, int from, int to) {
+    for (int y = from; y != to;) {
+        y += to > from ? 1 : -1;
+        QTest::mouseMove(&control, {14, y});
+    }
+}
+
+struct DragCase {
+    const char* name;
+    std::function<std::unique_ptr<DragControl>(QWidget*, Sent&)> make;
+};
+
+const DragCase DragCases[] = {
+    {"pan knob",
+     [](QWidget* parent, Sent& sent) {
+         auto knob = std::make_unique<PanControl>(parent, QRect(10, 10, 30, 28));
+         knob->SetRange(-100, 100);
+         knob->SetValue(0);
+         QObject::connect(knob.get(), &PanControl::horizontalScroll,
+                          [&sent](int code, int value) { sent.emplace_back(code, value); });
+         return knob;
+     }},
+    {"fader",
+     [](QWidget* parent, Sent& sent) {
+         auto fader = std::make_unique<VolumeControl>(parent, QRect(10, 10, 23, 134));
+         fader->SetValue(40);
+         QObject::connect(fader.get(), &VolumeControl::verticalScroll,
+                          [&sent](int code, int value) { sent.emplace_back(code, value); });
+         return fader;
+     }},
+};
+
+TEST(DragControls, ADragEndsOnceWithItsReleaseNotificationWhenHiddenUnfocusedOrDisabled) {
+    for (const DragCase& c : DragCases) {
+        SCOPED_TRACE(c.name);
+        TestWindow window;
+        QLineEdit edit(&window);
+        edit.show();
+        Sent sent;
+        std::unique_ptr<DragControl> control = c.make(&window, sent);
+        control->show();
+        auto press = [&] { QTest::mousePress(control.get(), Qt::LeftButton, {}, {14, 14}); };
+        auto release = [&](int y) {
+            QTest::mouseRelease(control.get(), Qt::LeftButton, {}, {14, y});
+        };
+
+        // Other buttons, and moves without a press, do nothing.
+        QTest::mousePress(control.get(), Qt::RightButton, {}, {14, 14});
+        QTest::mouseMove(control.get(), {14, 40});
+        QTest::mouseRelease(control.get(), Qt::RightButton, {}, {14, 40});
+        EXPECT_TRUE(sent.empty()) << c.name;
+
+        // A press without movement: the press and the end, with the value unchanged.
+        press();
+        release(14);
+        EXPECT_EQ(Codes(sent), std::vector<int>({ScrollTop, ScrollEnd})) << c.name;
+        EXPECT_EQ(sent.front().second, sent.back().second) << c.name;
+
+        sent.clear();
+        press();
+        MoveTo(*control, 14, 30);
+        EXPECT_TRUE(control->IsDragging()) << c.name;
+        control->hide();
+        EXPECT_FALSE(control->IsDragging()) << c.name;
+        ASSERT_FALSE(sent.empty());
+        EXPECT_EQ(sent.back().first, ScrollEnd) << c.name;
+        control->show();
+        const size_t count = sent.size();
+        QTest::mouseMove(control.get(), {14, 60});
+        release(60);
+        EXPECT_EQ(sent.size(), count) << c.name << ": nothing after the drag ended";
+
+        sent.clear();
+        press();
+        EXPECT_TRUE(control->hasFocus()) << c.name;
+        MoveTo(*control, 14, 20);
+        edit.setFocus();
+        EXPECT_FALSE(control->IsDragging()) << c.name;
+        release(20);
+        const std::vector<int> codes = Codes(sent);
+        EXPECT_EQ(codes.back(), ScrollEnd) << c.name;
+        EXPECT_EQ(std::count(codes.begin(), codes.end(), ScrollEnd), 1) << c.name;
+
+        sent.clear();
+        press();
+        control->setEnabled(false);
+        EXPECT_EQ(Codes(sent), std::vector<int>({ScrollTop, ScrollEnd})) << c.name;
+    }
+}
 
 class PanKnob : public ::testing::Test {
   protected:
@@ -27,41 +129,16 @@ class PanKnob : public ::testing::Test {
         knob_.show();
     }
 
-    void Press(int y) { QTest::mousePress(&knob_, Qt::LeftButton, Qt::NoModifier, {14, y}); }
-    // Moves the held pointer one pixel at a time, as a hand does.
-    void MoveTo(int from, int to) {
-        for (int y = from; y != to;) {
-            y += to > from ? 1 : -1;
-            QTest::mouseMove(&knob_, {14, y});
-        }
-    }
-    void Release(int y) { QTest::mouseRelease(&knob_, Qt::LeftButton, Qt::NoModifier, {14, y}); }
+    void Press() { QTest::mousePress(&knob_, Qt::LeftButton, {}, {14, 14}); }
+    void Release(int y) { QTest::mouseRelease(&knob_, Qt::LeftButton, {}, {14, y}); }
 
-    std::vector<int> Codes() const {
-        std::vector<int> codes;
-        for (auto [code, value] : sent_)
-            codes.push_back(code);
-        return codes;
-    }
-    // The last value sent with ScrollThumbPosition.
-    int LastValueSent() const {
-        int last = 0;
-        for (auto [code, value] : sent_) {
-            if (code == ScrollThumbPosition)
-                last = value;
-        }
-        return last;
-    }
-
-    // The knob as it should look showing frame.
-    QImage FrameAsShown(int frame) {
+    bool Shows(int frame) {
         const QPixmap& strip = Bitmaps::Get(Bitmaps::KnobStrip);
         const qreal ratio = strip.devicePixelRatio();
-        return Composed(QSize(28, 28), knob_.palette().button().color(), strip,
-                        QRectF(frame * Bitmaps::KnobStride * ratio, 0, 28 * ratio, 28 * ratio));
-    }
-    bool Shows(int frame) {
-        return SamePixels(Part(Grabbed(knob_), QRect(0, 0, 28, 28)), FrameAsShown(frame));
+        const QImage expected =
+            Composed(QSize(28, 28), knob_.palette().button().color(), strip,
+                     QRectF(frame * Bitmaps::KnobStride * ratio, 0, 28 * ratio, 28 * ratio));
+        return SamePixels(Part(Grabbed(knob_), QRect(0, 0, 28, 28)), expected);
     }
 
     TestWindow window_;
@@ -70,40 +147,30 @@ class PanKnob : public ::testing::Test {
 };
 
 TEST_F(PanKnob, DraggedFarBeyondItsRangeItStopsAtTheLastValueStrictlyInsideIt) {
-    // From an even value a drag moves in even steps and stops at 98.
-    Press(14);
-    MoveTo(14, 400);
-    EXPECT_EQ(knob_.GetValue(), 98);
-    EXPECT_EQ(LastValueSent(), 98);
-    MoveTo(400, -400);
-    EXPECT_EQ(knob_.GetValue(), -98);
-    Release(-400);
-    EXPECT_EQ(LastValueSent(), -98);
-    ASSERT_FALSE(sent_.empty());
-    EXPECT_EQ(Codes().front(), ScrollTop);
-    EXPECT_EQ(Codes().back(), ScrollEnd);
-    for (auto [code, value] : sent_) {
-        if (code == ScrollThumbPosition) {
+    // From an even value a drag moves in even steps and stops at 98; from an odd one at 99.
+    for (auto [start, last] : {std::pair{0, 98}, std::pair{1, 99}}) {
+        SCOPED_TRACE(start);
+        knob_.SetValue(start);
+        sent_.clear();
+        Press();
+        MoveTo(knob_, 14, 400);
+        EXPECT_EQ(knob_.GetValue(), last);
+        MoveTo(knob_, 400, -400);
+        EXPECT_EQ(knob_.GetValue(), -last);
+        Release(-400);
+        EXPECT_EQ(sent_.back(), std::pair(int{ScrollEnd}, -last));
+        for (auto [code, value] : sent_)
             EXPECT_TRUE(value > -100 && value < 100) << value;
-        }
     }
 
-    // From an odd one, at 99 and -99.
-    knob_.SetValue(1);
-    Press(14);
-    MoveTo(14, 400);
-    EXPECT_EQ(knob_.GetValue(), 99);
-    MoveTo(400, -400);
-    EXPECT_EQ(knob_.GetValue(), -99);
-    Release(-400);
-}
-
-TEST_F(PanKnob, OneJumpPastTheEndLeavesTheKnobWhereItWas) {
-    Press(14);
+    // One jump past the end leaves the knob where it was.
+    knob_.SetValue(0);
+    sent_.clear();
+    Press();
     QTest::mouseMove(&knob_, {14, 300});
     Release(300);
     EXPECT_EQ(knob_.GetValue(), 0);
-    EXPECT_EQ(Codes(), std::vector<int>({ScrollTop, ScrollEnd}));
+    EXPECT_EQ(Codes(sent_), std::vector<int>({ScrollTop, ScrollEnd}));
 }
 
 TEST_F(PanKnob, TheParentSettingTheEndsShowsTheFirstAndLastFrames) {
@@ -120,64 +187,21 @@ TEST_F(PanKnob, TheParentSettingTheEndsShowsTheFirstAndLastFrames) {
     EXPECT_TRUE(sent_.empty());
 }
 
-TEST_F(PanKnob, SmallDragsWithinOneFrameSendNothingButTheValueIsExact) {
-    Press(14);
-    MoveTo(14, 15);
+TEST_F(PanKnob, ADragWithinOneFrameSendsNothingButTheValueIsExact) {
+    Press();
+    MoveTo(knob_, 14, 15);
     EXPECT_EQ(knob_.GetValue(), 2);
     EXPECT_EQ(knob_.Frame(), 27);
     Release(15);
-    EXPECT_EQ(Codes(), std::vector<int>({ScrollTop, ScrollEnd}));
-    EXPECT_EQ(knob_.GetValue(), 2);
+    EXPECT_EQ(Codes(sent_), std::vector<int>({ScrollTop, ScrollEnd}));
 
     // One pixel further, another frame: the value goes to the parent.
     sent_.clear();
-    knob_.SetValue(2);
-    Press(14);
-    MoveTo(14, 15);
-    EXPECT_EQ(knob_.GetValue(), 4);
+    Press();
+    MoveTo(knob_, 14, 15);
     EXPECT_EQ(knob_.Frame(), 28);
     Release(15);
     EXPECT_EQ(sent_, Sent({{ScrollTop, 2}, {ScrollThumbPosition, 4}, {ScrollEnd, 4}}));
-}
-
-TEST_F(PanKnob, ADragEndsWithItsReleaseNotificationWhenTheKnobIsHiddenOrLosesTheFocus) {
-    Press(14);
-    MoveTo(14, 30);
-    EXPECT_TRUE(knob_.IsDragging());
-    knob_.hide();
-    EXPECT_FALSE(knob_.IsDragging());
-    EXPECT_EQ(Codes().back(), ScrollEnd);
-    knob_.show();
-    const size_t count = sent_.size();
-    QTest::mouseMove(&knob_, {14, 60});
-    Release(60);
-    EXPECT_EQ(sent_.size(), count) << "nothing after the drag ended";
-
-    QLineEdit edit(&window_);
-    edit.show();
-    sent_.clear();
-    Press(14);
-    EXPECT_TRUE(knob_.hasFocus());
-    MoveTo(14, 20);
-    edit.setFocus();
-    EXPECT_FALSE(knob_.IsDragging());
-    EXPECT_EQ(Codes().back(), ScrollEnd);
-    Release(20);
-    const std::vector<int> codes = Codes();
-    EXPECT_EQ(std::count(codes.begin(), codes.end(), ScrollEnd), 1);
-
-    sent_.clear();
-    Press(14);
-    knob_.setEnabled(false);
-    EXPECT_EQ(Codes(), std::vector<int>({ScrollTop, ScrollEnd}));
-}
-
-TEST_F(PanKnob, OtherButtonsAndMovesWithoutAPressDoNothing) {
-    QTest::mousePress(&knob_, Qt::RightButton, Qt::NoModifier, {14, 14});
-    QTest::mouseMove(&knob_, {14, 40});
-    QTest::mouseRelease(&knob_, Qt::RightButton, Qt::NoModifier, {14, 40});
-    EXPECT_TRUE(sent_.empty());
-    EXPECT_EQ(knob_.GetValue(), 0);
 }
 
 TEST_F(PanKnob, ScreenshotOfTheKnobTurnedThroughItsRange) {
