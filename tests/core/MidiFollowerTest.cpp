@@ -151,7 +151,7 @@ TEST_F(MidiFollowing, WithoutAMidiFileNoSequencerCommandIsSentAtAll) {
     EXPECT_EQ(MidiThreads(), 0u);
 }
 
-TEST_F(MidiFollowing, TheFileStartsWhereTheAudioIsHeardWhenTheCardsStartAndItsEventsFollowInStep) {
+TEST_F(MidiFollowing, TheFileStartsWhereTheAudioIsHeardItsEventsFollowInStepAndAMoveStartsItAgain) {
     Mixer->SetMidiFile(song_);
     Mixer->SetPos_ms(1000);
     const unsigned long heard = HeardAfterSetPos(1000);
@@ -179,27 +179,21 @@ TEST_F(MidiFollowing, TheFileStartsWhereTheAudioIsHeardWhenTheCardsStartAndItsEv
     EXPECT_EQ(sounded[3].event.status, 0xB0);
     EXPECT_EQ(MidiThreads(), 1u);
 
+    // Moving while playing stops the file and starts it again at the new place.
+    Mixer->SetPos_ms(1500);
+    const std::string twice =
+        "open status time format play stop close open status time format play";
+    ASSERT_TRUE(WaitForNames(twice)) << Names();
+    EXPECT_EQ(Command("play", 1).value, HeardAfterSetPos(1500));
+    EXPECT_NE(Command("open", 1).deviceId, device);
+
     Mixer->Stop();
-    EXPECT_EQ(Names(), "open status time format play stop close");
+    EXPECT_EQ(Names(), twice + " stop close");
     EXPECT_EQ(Command("stop").deviceId, device);
     EXPECT_EQ(Command("close").result, sequencer::NoError);
     EXPECT_EQ(recorder_->OpenDevices(), 0u);
     // The stopped run's thread ends on its own; it is joined at the next run or at the end.
     EXPECT_TRUE(WaitUntil([] { return MidiThreads() == 0; })) << "the run's thread ended";
-}
-
-TEST_F(MidiFollowing, MovingWhilePlayingStopsTheFileAndStartsItAgainAtTheNewPlace) {
-    Mixer->SetMidiFile(song_);
-    Mixer->Play();
-    ASSERT_TRUE(WaitForNames("open status time format play"));
-    EXPECT_EQ(Command("play").value, 0u);
-    Mixer->SetPos_ms(1500);
-    ASSERT_TRUE(
-        WaitForNames("open status time format play stop close open status time format play"));
-    EXPECT_EQ(Command("play", 1).value, HeardAfterSetPos(1500));
-    EXPECT_NE(Command("open", 1).deviceId, Command("open").deviceId);
-    Mixer->Stop();
-    EXPECT_EQ(recorder_->OpenDevices(), 0u);
 }
 
 TEST_F(MidiFollowing, AFileThatCannotBeOpenedLeavesTheAudioAloneAndStopSendsNothing) {
