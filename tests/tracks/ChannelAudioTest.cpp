@@ -137,25 +137,6 @@ TEST_F(ChannelAudio, RefusedFilesSayWhyAndLeaveTheTrackAsItWas) {
         EXPECT_EQ(ImportRefusal(channel, path), "Can't open file: " + path);
 }
 
-TEST_F(ChannelAudio, AnExportedTrackImportsAgainByteForByte) {
-    Channel* source = NewTrack();
-    SuperWaveFile* file = source->GetChannelFile();
-    // Two takes with a gap between them, ending on a 1024-byte boundary.
-    const std::string take = Pattern(5 * 1024);
-    for (int64_t frame : {0, 3 * 1024}) {
-        file->SeekFrames(frame);
-        file->AppendBytes(take.data(), take.size());
-    }
-    file->Save();
-    const std::string exported = PathIn("export.wav"), again = PathIn("again.wav");
-    source->ExportToWave(exported.c_str());
-    Channel* copy = NewTrack(true, true, false);
-    copy->ImportWav(exported.c_str(), 0);
-    EXPECT_EQ(TrackBytes(copy, 0, 17 * 1024), TrackBytes(source, 0, 17 * 1024));
-    copy->ExportToWave(again.c_str());
-    EXPECT_EQ(ReadWholeFile(again), ReadWholeFile(exported));
-}
-
 TEST_F(ChannelAudio, PieceTimesFollowTheClearsInMillisecondsAfterWhatTheListHeld) {
     // Pieces of exactly [0, 1 s) and [2 s, 3 s), written where they belong rather than at a
     // seek's rounded position.
