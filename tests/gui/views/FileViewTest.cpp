@@ -106,7 +106,7 @@ class FileViewTest : public EngineTest {
 
 }  // namespace
 
-TEST_F(FileViewTest, EachPieceIsFramedBlueAlongItsBottomRowAndRightSideOnTheSunkenFace) {
+TEST_F(FileViewTest, EachPieceIsFramedBlueOnTheSunkenFaceAndClippedAtTheWindowsEdges) {
     EXPECT_EQ(view.objectName(), "FileView window");
     EXPECT_EQ(view.property("controlId").toInt(), 1510);
     EXPECT_EQ(view.cursor().shape(), Qt::CrossCursor);
@@ -119,10 +119,7 @@ TEST_F(FileViewTest, EachPieceIsFramedBlueAlongItsBottomRowAndRightSideOnTheSunk
                          "4,80 face  125,80 face  60,150 ~face  0,150 ~shadow  129,150 ~light  "
                          "60,149 face  60,151 face"),
               "");
-}
 
-TEST_F(FileViewTest, APiecePartlyInTheWindowIsClippedAtTheEdgesAndOneOutsideIsNotDrawn) {
-    view.LoadChannel(TrackWithTwoPieces());
     // 150 rows a second: the first piece comes in from above down to row 74, the second runs
     // from row 225 out at the bottom; neither edge outside is drawn.
     view.SetRange(500, 2500);

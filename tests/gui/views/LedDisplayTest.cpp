@@ -47,9 +47,8 @@ TEST_F(LevelPanel, AtLevelZeroItIsAPlainPanelInTheButtonFaceColour) {
     EXPECT_EQ(panel_.GetValue(), 0.0f);
 }
 
-TEST_F(LevelPanel, ALevelDrawsABarFromTheBottomGreenThenYellowThenRed) {
+TEST_F(LevelPanel, ALevelDrawsABarFromTheBottomGreenThenYellowThenRedAndBeyondOneAFullOne) {
     panel_.SetValue(0.5f);
-    EXPECT_EQ(panel_.GetValue(), 0.5f);
     const QColor low = At(0.1);
     EXPECT_TRUE(Lit(low));
     EXPECT_GT(low.green(), 2 * low.red());
@@ -65,6 +64,11 @@ TEST_F(LevelPanel, ALevelDrawsABarFromTheBottomGreenThenYellowThenRed) {
     const QColor top = At(0.99);
     EXPECT_GT(top.red(), 0xc0);
     EXPECT_LT(top.green(), 0x70);
+
+    panel_.SetValue(7.0f);
+    EXPECT_TRUE(Lit(At(0.99)));
+    EXPECT_EQ(panel_.BarHeight(7.0f), panel_.BarHeight(1.0f));
+    EXPECT_EQ(panel_.BarHeight(-1.0f), 0);
 }
 
 TEST_F(LevelPanel, ThePeakOfTheLastSecondStaysAsALineThenFalls) {
@@ -82,14 +86,6 @@ TEST_F(LevelPanel, ThePeakOfTheLastSecondStaysAsALineThenFalls) {
     panel_.SetValue(0.3f);
     EXPECT_EQ(panel_.HeldPeak(), 0.3f);
     EXPECT_FALSE(Lit(Grabbed(panel_).pixelColor(well.center().x(), y)));
-}
-
-TEST_F(LevelPanel, LevelsOutsideZeroToOneFillTheMeterOrLeaveItEmpty) {
-    panel_.SetValue(7.0f);
-    EXPECT_EQ(panel_.GetValue(), 7.0f);
-    EXPECT_TRUE(Lit(At(0.99)));
-    EXPECT_EQ(panel_.BarHeight(7.0f), panel_.BarHeight(1.0f));
-    EXPECT_EQ(panel_.BarHeight(-1.0f), 0);
 }
 
 TEST_F(LevelPanel, ScreenshotOfTheMeterAtItsLevels) {
