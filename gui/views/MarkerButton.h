@@ -11,7 +11,7 @@ class MarkerButton : public QPushButton {
   public:
     static constexpr int Unset = -1;
 
-    MarkerButton(const QString& caption, QWidget* parent = nullptr);
+    explicit MarkerButton(const QString& caption, QWidget* parent = nullptr);
 
     int Time() const { return time_; }
     void SetTime(int ms) { time_ = ms; }
