@@ -1,0 +1,6 @@
+#include "views/MarkerButton.h"
+
+MarkerButton::MarkerButton(const QString& caption, QWidget* parent) : QPushButton(caption, parent) {
+    setFlat(true);
+    setEnabled(false);
+}
