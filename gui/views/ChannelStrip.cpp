@@ -140,8 +140,12 @@ ChannelStrip::~ChannelStrip() {
     nameEdit_->removeEventFilter(this);
 }
 
+StripGeometry ChannelStrip::GeometryFor(QSize size) const {
+    return StripGeometry::For(size, cardList_->sizeHint().height());
+}
+
 void ChannelStrip::PlaceControls() {
-    const StripGeometry g = StripGeometry::For(size(), cardList_->sizeHint().height());
+    const StripGeometry g = GeometryFor(size());
     volumeControl_->setGeometry(g.volumeControl);
     levelPanel_->setGeometry(g.levelPanel);
     panControl_->setGeometry(g.panControl);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "views/StripGeometry.h"
+
 class Channel;
 class FileView;
 class GuiButton;
@@ -83,6 +85,12 @@ class ChannelStrip : public QWidget {
     // the row to refresh every strip.
     void ImportFile(const QString& path);
 
+    // Puts the controls where the strip's size wants them. A resize does it; the row also asks
+    // for it at once, since a hidden strip gets its resize only when it is shown.
+    void PlaceControls();
+    // Where the controls go in a strip of size.
+    StripGeometry GeometryFor(QSize size) const;
+
     bool IsMuted() const;
     bool IsSoloed() const;
     bool IsArmed() const;
@@ -118,7 +126,6 @@ class ChannelStrip : public QWidget {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    void PlaceControls();
     void ShowVolPan();
     void ShowCard();
     void ShowArmed();

@@ -81,7 +81,11 @@ void ChannelWnd::StoreNames() {
 }
 
 int ChannelWnd::FileViewHeight() const {
-    return strips_.empty() ? 0 : strips_.front()->GetFileView()->height();
+    // From the row's size rather than the file view's: a row laid out before it is shown
+    // places its strips only when it is shown.
+    return strips_.empty()
+               ? 0
+               : strips_.front()->GeometryFor(QSize(StripWidth, StripsHeight())).fileView.height();
 }
 
 void ChannelWnd::FillCardLists(const std::list<std::string>& names) {
@@ -130,9 +134,11 @@ int ChannelWnd::StripsHeight() const {
 void ChannelWnd::PlaceStrips() {
     const int stripsHeight = StripsHeight();
     scrollBar_->setGeometry(0, stripsHeight, width(), height() - stripsHeight);
-    for (int i = 0; i < StripCount(); ++i)
-        strips_[static_cast<size_t>(i)]->setGeometry((i - firstVisible_) * StripWidth, 0,
-                                                     StripWidth, stripsHeight);
+    for (int i = 0; i < StripCount(); ++i) {
+        ChannelStrip* strip = strips_[static_cast<size_t>(i)];
+        strip->setGeometry((i - firstVisible_) * StripWidth, 0, StripWidth, stripsHeight);
+        strip->PlaceControls();
+    }
 }
 
 void ChannelWnd::resizeEvent(QResizeEvent* event) {
