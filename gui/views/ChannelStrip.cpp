@@ -414,9 +414,12 @@ bool ChannelStrip::eventFilter(QObject* watched, QEvent* event) {
         if (event->type() == QEvent::FocusOut) {
             StoreName();
         } else if (event->type() == QEvent::ShortcutOverride) {
-            // A key without Ctrl or Alt typed into the name is text, never a command.
+            // A key without Ctrl or Alt typed into the name is text, never a command (the
+            // function keys, which type nothing, stay commands).
             auto* key = static_cast<QKeyEvent*>(event);
-            if (!(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            const bool functionKey = key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F35;
+            if (!functionKey &&
+                !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
                 key->accept();
         }
     }
@@ -462,7 +465,10 @@ void ChannelStrip::dropEvent(QDropEvent* event) {
     if (path.isEmpty())
         return;
     event->acceptProposedAction();
-    ImportFile(path);
+    // After the drop has ended: the program the file came from waits for its end, and the
+    // import may show a message box.
+    QMetaObject::invokeMethod(
+        this, [this, path] { ImportFile(path); }, Qt::QueuedConnection);
 }
 
 void ChannelStrip::ImportFile(const QString& path) {

@@ -154,9 +154,9 @@ TEST_F(ChannelWndTest, TheRowPassesOnWhichStripAsksForItsDialogsAndForARefresh) 
     Click(Strip(1)->FxButton());
     Strip(0)->RunCommand(CommandIds::ChannelInfo);
     emit Strip(1)->RefreshRequested(true);
-    ASSERT_TRUE(fx.size() == 1 && info.size() == 1 && refresh.size() == 1);
-    EXPECT_TRUE(fx[0][0].value<ChannelStrip*>() == Strip(1) &&
-                info[0][0].value<ChannelStrip*>() == Strip(0) && refresh[0][0].toBool());
+    EXPECT_TRUE(fx.size() == 1 && fx[0][0].value<ChannelStrip*>() == Strip(1) && info.size() == 1 &&
+                info[0][0].value<ChannelStrip*>() == Strip(0) &&
+                refresh == QList({QVariantList{true}}));
 }
 
 TEST_F(ChannelWndTest, APictureOfFourStripsArmedMutedSoloedAndOneWithItsWaveform) {
@@ -164,9 +164,9 @@ TEST_F(ChannelWndTest, APictureOfFourStripsArmedMutedSoloedAndOneWithItsWaveform
     MakeRow(4);
     for (int ms = 0; ms < 2000; ms += 250)
         WriteAudio(3, 200 + ms, 0.2, static_cast<int16_t>(4000 + ms * 12));
-    const char* names[] = {"Vocals", "Guitar", "Bass", "Drums"};
-    for (int i = 0; i < 4; ++i)
-        Track(i)->Name = names[i];
+    int i = 0;
+    for (const char* name : {"Vocals", "Guitar", "Bass", "Drums"})
+        Track(i++)->Name = name;
     row->resize(250, 520);
     row->SetPlayPosition(1200);
     row->ReloadAll();

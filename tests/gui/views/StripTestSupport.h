@@ -7,7 +7,6 @@
 #include <QTest>
 #include <memory>
 #include <string>
-#include <utility>
 
 #include "core/EngineStatics.h"
 #include "platform/wave/virtual/VirtualCards.h"
