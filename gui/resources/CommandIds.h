@@ -34,4 +34,13 @@ constexpr int Help = 57670;
 constexpr int ContextHelp = 57669;
 constexpr int HelpShiftF1 = 57671;
 
+// The commands of a track strip's context menu.
+constexpr int ClearTrack = 32791;
+constexpr int ClearPanProgram = 32792;
+constexpr int ClearVolumeProgram = 32793;
+constexpr int ChannelInfo = 32803;
+constexpr int ExportWav = 32804;
+constexpr int ImportWav = 32808;
+constexpr int FadeOut = 32815;
+
 }  // namespace CommandIds
