@@ -19,7 +19,7 @@ packages=(
     qt6-base-dev
     # The GUI tests draw text on Qt's offscreen platform (which needs a font), and the program's
     # smoke test runs it on an X server of its own.
-    fonts-dejavu-core xvfb xauth
+    fonts-dejavu-core xvfb xauth xdotool
 )
 
 # The program's synthesizer sounds with the fuller General MIDI sound font; the tests need only
@@ -45,8 +45,8 @@ run_ctest() {  # dir, extra ctest args...
 cmd_run() {
     install_packages "${packages[@]}" "${run_packages[@]}"
     configure_and_build build
-    # Until the program's window exists, "run" shows the sound cards the engine sees.
-    ./build/bin/zembla-cli devices
+    # Virtual sound cards stand in where ALSA offers no device.
+    exec ./build/bin/tollan "$@"
 }
 
 cmd_test() {
@@ -74,7 +74,7 @@ cmd_test() {
 }
 
 case "${1:-}" in
-    run) cmd_run ;;
+    run) shift; cmd_run "$@" ;;
     test) cmd_test ;;
     *)
         echo "usage: $0 run|test" >&2

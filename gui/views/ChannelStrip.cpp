@@ -309,6 +309,18 @@ void ChannelStrip::ToggleMute() {
     OnMuteClicked();
 }
 
+void ChannelStrip::SetMuted(bool muted) {
+    if (IsMuted() != muted)
+        ToggleMute();
+}
+
+void ChannelStrip::SetSoloed(bool soloed) {
+    if (IsSoloed() == soloed || !soloButton_->isEnabled())
+        return;
+    soloButton_->SetDown(soloed);
+    OnSoloClicked();
+}
+
 void ChannelStrip::OnSoloClicked() {
     const int index = channel_->GetIndex();
     if (IsSoloed()) {

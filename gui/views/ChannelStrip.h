@@ -72,6 +72,9 @@ class ChannelStrip : public QWidget {
     // Flips the mute button, as a click on it does (nothing while it is disabled: a track
     // silenced by another's solo stays silent).
     void ToggleMute();
+    // Sets the mute and solo buttons as clicks on them would (nothing for a disabled one).
+    void SetMuted(bool muted);
+    void SetSoloed(bool soloed);
     // Copies the name field into the track's name.
     void StoreName();
     QString NameText() const;
