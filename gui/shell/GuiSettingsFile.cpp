@@ -13,8 +13,12 @@ bool Read(const QString& path, int32_t (&markers)[2]) {
     const QByteArray bytes = file.read(8);
     if (bytes.isNull() && file.error() != QFileDevice::NoError)
         return false;
-    for (int i = 0; i < 2 && bytes.size() >= 4 * (i + 1); ++i)
-        markers[i] = qFromLittleEndian<int32_t>(bytes.constData() + 4 * i);
+    for (int i = 0; i < 2 && bytes.size() >= 4 * (i + 1); ++i) {
+        uint32_t value = 0;
+        for (int b = 3; b >= 0; --b)
+            value = value << 8 | static_cast<uint8_t>(bytes[4 * i + b]);
+        markers[i] = static_cast<int32_t>(value);
+    }
     return true;
 }
 
