@@ -129,11 +129,10 @@ void CTollanView::OnTimer() {
     row_->UpdateMeters(playing);
     if (transport_->IsPlayDown()) {
         RefreshPosition(false);
-        if (mixEnd_ != -1 && static_cast<int>(Mixer->GetPos_ms()) > mixEnd_)
-            transport_->SetPlaying(false);
-        else if (!playing)
-            // The run ended by itself (a card failed or went away): the transport shows it,
-            // and the take recorded so far appears.
+        // A Build mix run ends past the song's end; a run that ended by itself (a card failed
+        // or went away) shows stopped, and the take recorded so far appears.
+        const bool mixDone = mixEnd_ != -1 && static_cast<int>(Mixer->GetPos_ms()) > mixEnd_;
+        if (mixDone || !playing)
             transport_->SetPlaying(false);
     }
     if (Mixer->HasQueuedErrors())

@@ -94,8 +94,6 @@ class CTollanView : public QWidget, public CommandTarget {
     QTimer timer_;
     bool songOpen_ = false;
     bool shutDown_ = false;
-    bool blinkOn_ = false;
-    int ticks_ = 0;
     QPointer<NewSongDialog> newSongDialog_;
 };
 

@@ -122,11 +122,13 @@ ChannelStrip::ChannelStrip(Channel* channel, QWidget* parent) : QWidget(parent),
 
     panControl_ = new PanControl(this, QRect(0, 0, 30, 28));
     panControl_->SetRange(-100, 100);
-    connect(panControl_, &PanControl::horizontalScroll, this, &ChannelStrip::OnPan);
+    connect(panControl_, &PanControl::horizontalScroll, this,
+            [this](int code, int value) { OnMove(false, code, value); });
     volumeControl_ = new VolumeControl(this, QRect(0, 0, 23, 134));
     volumeControl_->SetRange(0, 100);
     volumeControl_->SetValue(75);
-    connect(volumeControl_, &VolumeControl::verticalScroll, this, &ChannelStrip::OnVolume);
+    connect(volumeControl_, &VolumeControl::verticalScroll, this,
+            [this](int code, int value) { OnMove(true, code, value); });
     // Dark until the track plays: a lit meter on a silent track would mislead.
     levelPanel_ = new LedDisplay(QRect(0, 0, 23, 134), this);
 
@@ -208,40 +210,23 @@ void ChannelStrip::ShowVolPan() {
     }
 }
 
-void ChannelStrip::OnPan(int code, int value) {
+void ChannelStrip::OnMove(bool isVolume, int code, int value) {
     if (!ProgramMode()) {
         SendOffsets();
         return;
     }
     switch (code) {
         case ScrollThumbPosition:
-            CallEngine([&] { channel_->Pan(EngineValue(value)); });
+            CallEngine([&] {
+                if (isVolume)
+                    channel_->Volume(EngineValue(value));
+                else
+                    channel_->Pan(EngineValue(value));
+            });
             break;
         case ScrollTop:
-            CallEngine([&] { channel_->RealTimeFade(true, false); });
-            break;
         case ScrollEnd:
-            CallEngine([&] { channel_->RealTimeFade(false, false); });
-            break;
-        default:
-            break;
-    }
-}
-
-void ChannelStrip::OnVolume(int code, int value) {
-    if (!ProgramMode()) {
-        SendOffsets();
-        return;
-    }
-    switch (code) {
-        case ScrollThumbPosition:
-            CallEngine([&] { channel_->Volume(EngineValue(value)); });
-            break;
-        case ScrollTop:
-            CallEngine([&] { channel_->RealTimeFade(true, true); });
-            break;
-        case ScrollEnd:
-            CallEngine([&] { channel_->RealTimeFade(false, true); });
+            CallEngine([&] { channel_->RealTimeFade(code == ScrollTop, isVolume); });
             break;
         default:
             break;

@@ -136,8 +136,8 @@ class ChannelStrip : public QWidget {
     void Silence();
     bool HasSelection() const;
 
-    void OnPan(int code, int value);
-    void OnVolume(int code, int value);
+    // A notification of the pan knob or (isVolume) the fader.
+    void OnMove(bool isVolume, int code, int value);
     void SendOffsets();
     void OnRecClicked();
     void OnMuteClicked();

@@ -1,6 +1,5 @@
 #include "views/ChannelWnd.h"
 
-#include <QElapsedTimer>
 #include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
@@ -9,20 +8,8 @@
 #include "resources/CommandIds.h"
 #include "views/ChannelStrip.h"
 #include "views/FileView.h"
+#include "views/SteadyClock.h"
 #include "views/StripGeometry.h"
-
-namespace {
-
-int64_t SteadyMs() {
-    static QElapsedTimer since = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return since.elapsed();
-}
-
-}  // namespace
 
 ChannelWnd::ChannelWnd(QWidget* parent) : QWidget(parent), clock_(SteadyMs) {
     setObjectName(QStringLiteral("ChannelWnd"));

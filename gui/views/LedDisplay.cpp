@@ -1,21 +1,13 @@
 #include "views/LedDisplay.h"
 
-#include <QElapsedTimer>
 #include <QLinearGradient>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
-namespace {
+#include "views/SteadyClock.h"
 
-int64_t SteadyMs() {
-    static QElapsedTimer since = [] {
-        QElapsedTimer started;
-        started.start();
-        return started;
-    }();
-    return since.elapsed();
-}
+namespace {
 
 float Limited(float level) {
     return std::isnan(level) ? 0.0f : std::clamp(level, 0.0f, 1.0f);
