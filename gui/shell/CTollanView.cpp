@@ -104,7 +104,11 @@ void CTollanView::paintEvent(QPaintEvent*) {
     const int w = width();
     painter.fillRect(QRect(row_->width(), 0, 20, row_->height()), QColor(100, 100, 100));
     painter.drawPixmap(w - 70, 0, Pictures::Logo());
-    painter.drawPixmap(w - 149, row_->FileViewHeight(), Pictures::Logo());
+    // The second logo goes below the ruler only where it fits whole above the transport
+    // panel: a logo cut in half reads as a fault.
+    const int below = row_->FileViewHeight();
+    if (below + Pictures::LogoHeight <= height() - 150)
+        painter.drawPixmap(w - 149, below, Pictures::Logo());
 }
 
 void CTollanView::RefreshPosition(bool reload) {
