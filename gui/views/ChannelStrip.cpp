@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/OrvellError.h"
 #include "core/PalkMixer.h"
 #include "resources/Bitmaps.h"
 #include "resources/CommandIds.h"
@@ -134,6 +135,15 @@ ChannelStrip::ChannelStrip(Channel* channel, QWidget* parent) : QWidget(parent),
 
     resize(StripWidth, 100);
     PlaceControls();
+
+    // A new track records mono, 16-bit until the user picks another format.
+    if (channel_) {
+        try {
+            channel_->SetFormat(false, true);
+        } catch (const OrvellError&) {
+            // The track already holds audio in another format, and keeps it.
+        }
+    }
 }
 
 ChannelStrip::~ChannelStrip() {
