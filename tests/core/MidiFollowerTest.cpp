@@ -131,6 +131,15 @@ class MidiFollowing : public TransportTest {
         EXPECT_TRUE(WaitUntil([&] { return PlayPos.load() > before + 4096; }));
     }
 
+    // Plays without the mapper; the user has not answered the question yet.
+    void PlayWhileTheQuestionWaits() {
+        recorder_->SetMapperAvailable(false);
+        hook_.Hold();
+        Mixer->SetMidiFile(song_);
+        Mixer->Play();
+        ASSERT_TRUE(hook_.WaitForQuestions(1));
+    }
+
     std::shared_ptr<RecordingSequencer> recorder_ = std::make_shared<RecordingSequencer>();
     QuestionHook hook_;  // outlives the engine's MIDI threads: the engine goes in TearDown
     std::string song_;
@@ -250,11 +259,7 @@ TEST_F(MidiFollowing, WithoutTheMapperTheUserIsAskedAndNoPlaysTheAudioWithoutMid
 }
 
 TEST_F(MidiFollowing, AStopWhileTheQuestionIsOpenReturnsAtOnceAndTheLateAnswerOnlyClosesTheFile) {
-    recorder_->SetMapperAvailable(false);
-    hook_.Hold();
-    Mixer->SetMidiFile(song_);
-    Mixer->Play();
-    ASSERT_TRUE(hook_.WaitForQuestions(1));
+    ASSERT_NO_FATAL_FAILURE(PlayWhileTheQuestionWaits());
     // The GUI thread stops while the question waits for it.
     auto stopped = std::async(std::launch::async, [] { Mixer->Stop(); });
     ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "Stop waited for the answer";
@@ -278,11 +283,7 @@ TEST_F(MidiFollowing, AStopWhileTheQuestionIsOpenReturnsAtOnceAndTheLateAnswerOn
 }
 
 TEST_F(MidiFollowing, ShuttingDownWaitsForAQuestionStillOpenAndLeavesNoThreadBehind) {
-    recorder_->SetMapperAvailable(false);
-    hook_.Hold();
-    Mixer->SetMidiFile(song_);
-    Mixer->Play();
-    ASSERT_TRUE(hook_.WaitForQuestions(1));
+    ASSERT_NO_FATAL_FAILURE(PlayWhileTheQuestionWaits());
     Mixer->Stop();
     auto terminated = std::async(std::launch::async, [] { Mixer->Terminate(); });
     EXPECT_EQ(terminated.wait_for(300ms), std::future_status::timeout)
