@@ -131,6 +131,15 @@ class MidiFollowing : public TransportTest {
         EXPECT_TRUE(WaitUntil([&] { return PlayPos.load() > before + 4096; }));
     }
 
+    // Plays without the mapper; the user has not answered the question yet.
+    void PlayWhileTheQuestionWaits() {
+        recorder_->SetMapperAvailable(false);
+        hook_.Hold();
+        Mixer->SetMidiFile(song_);
+        Mixer->Play();
+        ASSERT_TRUE(hook_.WaitForQuestions(1));
+    }
+
     std::shared_ptr<RecordingSequencer> recorder_ = std::make_shared<RecordingSequencer>();
     QuestionHook hook_;  // outlives the engine's MIDI threads: the engine goes in TearDown
     std::string song_;
@@ -138,10 +147,7 @@ class MidiFollowing : public TransportTest {
 
 }  // namespace
 
-TEST_F(MidiFollowing, WithoutAMidiFileNoSequencerCommandIsSentAtAll) {
-    Mixer->Play();
-    std::this_thread::sleep_for(100ms);
-    Mixer->Stop();
+TEST_F(MidiFollowing, WithoutAFileNothingIsSentAndAFileThatCannotBeOpenedOnlyTellsTheLog) {
     Mixer->SetMidiFile(song_);
     Mixer->SetMidiFile("");
     Mixer->Play();
@@ -149,6 +155,15 @@ TEST_F(MidiFollowing, WithoutAMidiFileNoSequencerCommandIsSentAtAll) {
     Mixer->Stop();
     EXPECT_EQ(Names(), "");
     EXPECT_EQ(MidiThreads(), 0u);
+
+    Mixer->SetMidiFile(PathIn("missing.mid"));
+    Mixer->Play();
+    ExpectAudioPlays();
+    Mixer->Stop();
+    EXPECT_EQ(Names(), "open");
+    EXPECT_EQ(Command("open").result, sequencer::FileNotFound);
+    EXPECT_TRUE(TakeQueuedErrors().empty()) << "silent for the user";
+    EXPECT_TRUE(LogMentions("missing.mid does not play along (open)"));
 }
 
 TEST_F(MidiFollowing, TheFileStartsWhereTheAudioIsHeardItsEventsFollowInStepAndAMoveStartsItAgain) {
@@ -194,17 +209,6 @@ TEST_F(MidiFollowing, TheFileStartsWhereTheAudioIsHeardItsEventsFollowInStepAndA
     EXPECT_EQ(recorder_->OpenDevices(), 0u);
     // The stopped run's thread ends on its own; it is joined at the next run or at the end.
     EXPECT_TRUE(WaitUntil([] { return MidiThreads() == 0; })) << "the run's thread ended";
-}
-
-TEST_F(MidiFollowing, AFileThatCannotBeOpenedLeavesTheAudioAloneAndStopSendsNothing) {
-    Mixer->SetMidiFile(PathIn("missing.mid"));
-    Mixer->Play();
-    ExpectAudioPlays();
-    Mixer->Stop();
-    EXPECT_EQ(Names(), "open");
-    EXPECT_EQ(Command("open").result, sequencer::FileNotFound);
-    EXPECT_TRUE(TakeQueuedErrors().empty()) << "silent for the user";
-    EXPECT_TRUE(LogMentions("missing.mid does not play along (open)"));
 }
 
 TEST_F(MidiFollowing, AFailedStartClosesTheDeviceAndTheNextStopIgnoresWhatItsCommandsAnswer) {
@@ -255,11 +259,7 @@ TEST_F(MidiFollowing, WithoutTheMapperTheUserIsAskedAndNoPlaysTheAudioWithoutMid
 }
 
 TEST_F(MidiFollowing, AStopWhileTheQuestionIsOpenReturnsAtOnceAndTheLateAnswerOnlyClosesTheFile) {
-    recorder_->SetMapperAvailable(false);
-    hook_.Hold();
-    Mixer->SetMidiFile(song_);
-    Mixer->Play();
-    ASSERT_TRUE(hook_.WaitForQuestions(1));
+    ASSERT_NO_FATAL_FAILURE(PlayWhileTheQuestionWaits());
     // The GUI thread stops while the question waits for it.
     auto stopped = std::async(std::launch::async, [] { Mixer->Stop(); });
     ASSERT_EQ(stopped.wait_for(10s), std::future_status::ready) << "Stop waited for the answer";
@@ -283,11 +283,7 @@ TEST_F(MidiFollowing, AStopWhileTheQuestionIsOpenReturnsAtOnceAndTheLateAnswerOn
 }
 
 TEST_F(MidiFollowing, ShuttingDownWaitsForAQuestionStillOpenAndLeavesNoThreadBehind) {
-    recorder_->SetMapperAvailable(false);
-    hook_.Hold();
-    Mixer->SetMidiFile(song_);
-    Mixer->Play();
-    ASSERT_TRUE(hook_.WaitForQuestions(1));
+    ASSERT_NO_FATAL_FAILURE(PlayWhileTheQuestionWaits());
     Mixer->Stop();
     auto terminated = std::async(std::launch::async, [] { Mixer->Terminate(); });
     EXPECT_EQ(terminated.wait_for(300ms), std::future_status::timeout)

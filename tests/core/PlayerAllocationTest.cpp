@@ -58,19 +58,12 @@ using PlayerThread = TransportTest;
 
 // Every form of operator new and delete goes to Allocate and free, so that each allocation and
 // its release meet the same allocator.
-#define ZEMBLA_REPLACE_NEW(allocate, ...)                                \
-    void* operator new(std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) {   \
-        return allocate;                                                 \
-    }                                                                    \
-    void* operator new[](std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) { \
-        return allocate;                                                 \
-    }
-#define ZEMBLA_REPLACE_NEW_NOTHROW(allocate, ...)                                 \
-    void* operator new(std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) noexcept {   \
-        return allocate;                                                          \
-    }                                                                             \
-    void* operator new[](std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) noexcept { \
-        return allocate;                                                          \
+#define ZEMBLA_REPLACE_NEW(qualifier, allocate, ...)                               \
+    void* operator new(std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) qualifier {   \
+        return allocate;                                                           \
+    }                                                                              \
+    void* operator new[](std::size_t bytes __VA_OPT__(, ) __VA_ARGS__) qualifier { \
+        return allocate;                                                           \
     }
 #define ZEMBLA_REPLACE_DELETE(...)                                            \
     void operator delete(void* block __VA_OPT__(, ) __VA_ARGS__) noexcept {   \
@@ -80,11 +73,12 @@ using PlayerThread = TransportTest;
         std::free(block);                                                     \
     }
 
-ZEMBLA_REPLACE_NEW(Allocate(bytes))
-ZEMBLA_REPLACE_NEW(Allocate(bytes, static_cast<std::size_t>(alignment)), std::align_val_t alignment)
-ZEMBLA_REPLACE_NEW_NOTHROW(AllocateOrNull(bytes), const std::nothrow_t&)
-ZEMBLA_REPLACE_NEW_NOTHROW(AllocateOrNull(bytes, static_cast<std::size_t>(alignment)),
-                           std::align_val_t alignment, const std::nothrow_t&)
+ZEMBLA_REPLACE_NEW(, Allocate(bytes))
+ZEMBLA_REPLACE_NEW(, Allocate(bytes, static_cast<std::size_t>(alignment)),
+                   std::align_val_t alignment)
+ZEMBLA_REPLACE_NEW(noexcept, AllocateOrNull(bytes), const std::nothrow_t&)
+ZEMBLA_REPLACE_NEW(noexcept, AllocateOrNull(bytes, static_cast<std::size_t>(alignment)),
+                   std::align_val_t alignment, const std::nothrow_t&)
 ZEMBLA_REPLACE_DELETE()
 ZEMBLA_REPLACE_DELETE(std::size_t)
 ZEMBLA_REPLACE_DELETE(std::align_val_t)

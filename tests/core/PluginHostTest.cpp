@@ -47,6 +47,12 @@ class PluginHost : public EngineTest {
                 lines.push_back(line);
         return lines;
     }
+    // The calls made after the first count of them.
+    std::vector<std::string> CallsAfter(size_t count) {
+        std::vector<std::string> calls = Calls();
+        calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(count));
+        return calls;
+    }
 };
 
 }  // namespace
@@ -107,19 +113,6 @@ TEST_F(PluginHost,
     EXPECT_THAT(names, ElementsAre("Before"));
 }
 
-TEST_F(PluginHost, PluginsAreToldWhenASongIsOpenedAndAfterItIsSaved) {
-    Mixer->LoadPlugins(GoodFolder);
-    Mixer->AddChannel();
-    ASSERT_EQ(mkdir(PathIn("song").c_str(), 0777), 0);
-    const size_t before = Calls().size();
-    Mixer->LoadProject(PathIn("song").c_str());
-    Mixer->SaveProject();
-    std::vector<std::string> calls = Calls();
-    calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(before));
-    EXPECT_THAT(calls, ElementsAre("Echo 13 0 0", "Echo 13 0 0", "Gain 13 0 0", "Echo 7 0 -1",
-                                   "Echo 7 0 -1", "Gain 7 0 -1"));
-}
-
 TEST_F(PluginHost, ATracksChainTellsEachPlugInWhatHappensWithTheTracksIndex) {
     Mixer->LoadPlugins(GoodFolder);
     std::vector<Channel*> tracks;
@@ -161,10 +154,9 @@ TEST_F(PluginHost, ATracksChainTellsEachPlugInWhatHappensWithTheTracksIndex) {
     track.GetPlugins(names);
     EXPECT_THAT(names, ElementsAre("Echo"));
 
-    std::vector<std::string> calls = Calls();
-    calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(before));
-    EXPECT_THAT(calls, ElementsAre("Gain 14 0 2", "Echo 14 0 2", "Gain 14 0 3", "Gain 10 0 2",
-                                   "Gain 15 77 2", "Gain 15 0 2", "Gain 9 0 2", "Echo 9 0 1"));
+    EXPECT_THAT(CallsAfter(before),
+                ElementsAre("Gain 14 0 2", "Echo 14 0 2", "Gain 14 0 3", "Gain 10 0 2",
+                            "Gain 15 77 2", "Gain 15 0 2", "Gain 9 0 2", "Echo 9 0 1"));
 }
 
 TEST_F(PluginHost, ASongGivesEachTrackBackItsEffectsAndKeepsTheNamesOfMissingOnes) {
@@ -174,17 +166,20 @@ TEST_F(PluginHost, ASongGivesEachTrackBackItsEffectsAndKeepsTheNamesOfMissingOne
     tracks[0]->AddPlugin("Echo");
     tracks[2]->AddPlugin("Gain");
     tracks[2]->AddPlugin("Echo");
+    size_t before = Calls().size();
     Mixer->SaveProject();
+    EXPECT_THAT(CallsAfter(before), ElementsAre("Echo 7 0 -1", "Echo 7 0 -1", "Gain 7 0 -1"))
+        << "every plug-in hears of the save";
     // Another song's effects go when this one opens.
     Mixer->NewProject(PathIn("other").c_str());
     tracks[1]->AddPlugin("Gain");
-    const size_t before = Calls().size();
+    before = Calls().size();
 
+    // Every plug-in hears of the opening first, then each track takes up its chain.
     Mixer->LoadProject(PathIn("song").c_str());
-    std::vector<std::string> calls = Calls();
-    calls.erase(calls.begin(), calls.begin() + static_cast<std::ptrdiff_t>(before));
-    EXPECT_THAT(calls, ElementsAre("Echo 13 0 0", "Echo 13 0 0", "Gain 13 0 0", "Echo 14 0 0",
-                                   "Gain 9 0 1", "Gain 14 0 2", "Echo 14 0 2"));
+    EXPECT_THAT(CallsAfter(before),
+                ElementsAre("Echo 13 0 0", "Echo 13 0 0", "Gain 13 0 0", "Echo 14 0 0",
+                            "Gain 9 0 1", "Gain 14 0 2", "Echo 14 0 2"));
     std::list<std::string> names;
     tracks[2]->GetPlugins(names);
     EXPECT_THAT(names, ElementsAre("Gain", "Echo"));
@@ -203,7 +198,7 @@ TEST_F(PluginHost, ASongGivesEachTrackBackItsEffectsAndKeepsTheNamesOfMissingOne
     Mixer->LoadPlugins(GoodFolder);  // installed again: the chain takes them up
     tracks[2]->GetPlugins(names);
     EXPECT_THAT(names, ElementsAre("Gain", "Echo"));
-    calls = Calls();
+    const std::vector<std::string> calls = Calls();
     EXPECT_THAT(std::vector<std::string>(calls.end() - 3, calls.end()),
                 ElementsAre("Echo 14 0 0", "Gain 14 0 2", "Echo 14 0 2"));
 }

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "core/ThrownMessage.h"
 #include "core/TransportTestSupport.h"
 #include "platform/wave/WaveApi.h"
 #include "platform/wave/virtual/VirtualCards.h"
@@ -209,12 +210,8 @@ TEST_F(Transport, TwoRealTimeCardsPlayTheirOwnTracksAtOneCardsRateAndStopComesBa
 
 TEST_F(Transport, PlayWithoutAnOpenCardTellsTheUserToChooseOneAndStaysStopped) {
     AddTrack(true, true, 0, 10000);
-    try {
-        Mixer->Play();
-        ADD_FAILURE() << "expected an error";
-    } catch (const DisplayedError& error) {
-        EXPECT_EQ(error.Message, "No sound card is open: choose one in Settings.");
-    }
+    EXPECT_EQ(ThrownMessage<DisplayedError>([] { Mixer->Play(); }),
+              "No sound card is open: choose one in Settings.");
     EXPECT_FALSE(Mixer->IsPlaying_b());
     EXPECT_FALSE(FirstBuffer.load());
 

@@ -140,16 +140,11 @@ class TransportTest : public EngineTest {
     // a run from runStart.
     ::testing::AssertionResult PlayedAsModelled(const std::string& played, int card,
                                                 int64_t runStart) const {
-        return PlayedAsModelled(played, card, runStart, models_);
-    }
-    static ::testing::AssertionResult PlayedAsModelled(const std::string& played, int card,
-                                                       int64_t runStart,
-                                                       const std::vector<TrackModel>& models) {
         const size_t bufferBytes = size_t{BufferSize} * 4;
         for (size_t k = 0; k * bufferBytes < played.size(); ++k) {
             const size_t bytes = std::min(bufferBytes, played.size() - k * bufferBytes);
             auto result = BufferAsModelled(played.data() + k * bufferBytes, bytes, card, runStart,
-                                           static_cast<int64_t>(k), models);
+                                           static_cast<int64_t>(k), models_);
             if (!result)
                 return result << " (buffer " << k << ")";
         }

@@ -73,7 +73,7 @@ TEST(KnobTable, EachKnobIsListedWithItsRangeAndReadsBackWhatWasSetClampedStartin
     }
 }
 
-TEST(KnobTable, TremoloShowsItsOwnSetupInsteadAndEveryPluginAnswersToItsName) {
+TEST(KnobTable, TremoloShowsItsOwnSetupInsteadAndAnswersToItsName) {
     PluginLibrary tremolo(TREMOLO_PLUGIN);
     EXPECT_EQ(tremolo.Knobs(0), nullptr);
     // In a process without a QApplication the setup shows nothing (and does not crash).
@@ -81,9 +81,7 @@ TEST(KnobTable, TremoloShowsItsOwnSetupInsteadAndEveryPluginAnswersToItsName) {
     EXPECT_EQ(tremolo.Call(QUIBFX_SETUP, 0, 0), 0u);
     EXPECT_EQ(tremolo.Call(QUIBFX_SETUP, 12345, 0), 0u);
     EXPECT_STREQ(reinterpret_cast<const char*>(tremolo.Call(QUIBFX_NAME, 0, 0)), "Tremolo");
-    PluginLibrary gain(GAIN_PLUGIN), echo(ECHO_PLUGIN);
-    EXPECT_STREQ(reinterpret_cast<const char*>(gain.Call(QUIBFX_NAME, 0, -1)), "Gain");
-    EXPECT_STREQ(reinterpret_cast<const char*>(echo.Call(QUIBFX_NAME, 0, -1)), "Echo");
+    PluginLibrary echo(ECHO_PLUGIN);
     // A channel outside the plug-ins' range is refused rather than written past.
     EXPECT_FALSE(echo.Add(128));
     EXPECT_FALSE(tremolo.Add(-1));

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "core/PalkMixer.h"
+#include "core/ThrownMessage.h"
 #include "platform/wave/virtual/VirtualCards.h"
 #include "soundcard/SoundCard.h"
 #include "soundcard/WaveBuff.h"
@@ -63,12 +64,8 @@ TEST_F(DeviceErrors, ResultCodesBecomeTextsNamingTheDevice) {
     // Opening a card that does not exist (a negative identifier is sign-extended).
     SoundCard card(0);
     EXPECT_THROW(card.Init(9), OrvellError);
-    try {
-        card.Init(static_cast<char>(-1));
-        FAIL() << "expected an error";
-    } catch (const OrvellError& error) {
-        EXPECT_EQ(error.Message, "The specified device ID is out of range.\nDevice: ");
-    }
+    EXPECT_EQ(ThrownMessage<OrvellError>([&] { card.Init(static_cast<char>(-1)); }),
+              "The specified device ID is out of range.\nDevice: ");
 }
 
 TEST_F(DeviceErrors, AllSoundCardsAreListedByDeviceNumber) {
