@@ -417,19 +417,10 @@ QString ChannelStrip::NameText() const {
 }
 
 bool ChannelStrip::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == nameEdit_) {
-        if (event->type() == QEvent::FocusOut) {
-            StoreName();
-        } else if (event->type() == QEvent::ShortcutOverride) {
-            // A key without Ctrl or Alt typed into the name is text, never a command (the
-            // function keys, which type nothing, stay commands).
-            auto* key = static_cast<QKeyEvent*>(event);
-            const bool functionKey = key->key() >= Qt::Key_F1 && key->key() <= Qt::Key_F35;
-            if (!functionKey &&
-                !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
-                key->accept();
-        }
-    }
+    // Plain keys typed into the name are kept from the shortcuts by the application's
+    // TextFieldKeyGuard.
+    if (watched == nameEdit_ && event->type() == QEvent::FocusOut)
+        StoreName();
     return QWidget::eventFilter(watched, event);
 }
 

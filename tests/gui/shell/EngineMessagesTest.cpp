@@ -60,13 +60,10 @@ TEST(EngineMessages, AQuestionFromAnEngineThreadIsAnsweredInABoxOnTheGuiThread) 
         std::async(std::launch::async, [] { ShowUserMessage("Can't open file: a.wav"); });
     ASSERT_TRUE(ProcessEventsUntilReady(shown));
 
+    EXPECT_EQ(boxes.Texts(), QStringList({Question, "Can't open file: a.wav"}));
     ASSERT_EQ(boxes.Shown().size(), 2u);
-    EXPECT_EQ(boxes.Shown()[0].text, Question);
-    EXPECT_EQ(boxes.Shown()[0].caption, "");
-    EXPECT_EQ(boxes.Shown()[0].buttons, Buttons::YesNo);
-    EXPECT_EQ(boxes.Shown()[1].text, "Can't open file: a.wav");
-    EXPECT_EQ(boxes.Shown()[1].caption, "Zembla");
-    EXPECT_EQ(boxes.Shown()[1].buttons, Buttons::Ok);
+    EXPECT_TRUE(boxes.Shown()[0].caption == "" && boxes.Shown()[0].buttons == Buttons::YesNo);
+    EXPECT_TRUE(boxes.Shown()[1].caption == "Zembla" && boxes.Shown()[1].buttons == Buttons::Ok);
 
     // On the GUI thread the box opens at once, without the event loop.
     boxes.QueueAnswer(Answer::Yes);

@@ -1,10 +1,7 @@
 // The main window's commands on the running program: zoom, winding by keys, the view timer,
-// Build mix's automatic stop, "Show waveform", the about line, and which keys reach a text
-// field.
+// Build mix's automatic stop and the about line.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QLineEdit>
 #include <QTimer>
 #include <vector>
 
@@ -14,11 +11,10 @@
 #include "shell/ProgramFixture.h"
 #include "shell/TimeEdit.h"
 #include "support/RecordingMessageBoxes.h"
-#include "views/ChannelStrip.h"
 
 using namespace CommandIds;
 
-TEST_F(ProgramTest, StartsWithSixteenStripsAndNoSongSoPlayAndRecordAreOff) {
+TEST_F(ProgramTest, StartsWithSixteenStripsAndNoSongSoPlayAndRecordAreOffAndTheTimerStill) {
     EXPECT_EQ(Row().StripCount(), 16);
     EXPECT_FALSE(TransportButton(1021)->isEnabled());
     EXPECT_FALSE(TransportButton(1030)->isEnabled());
@@ -28,17 +24,20 @@ TEST_F(ProgramTest, StartsWithSixteenStripsAndNoSongSoPlayAndRecordAreOff) {
     EXPECT_TRUE(Frame().MenuAction(ZoomIn)->isEnabled());
     EXPECT_TRUE(Frame().KeyAction(MuteFirst + 3)->isEnabled());
     EXPECT_TRUE(Frame().KeyAction(RecordToggle)->isEnabled());
+    // The timer follows the position only while the play button is down.
+    Mixer->SetPos_ms(3000);
+    View().OnTimer();
+    EXPECT_EQ(Row().PlayPosition(), 0);
+    EXPECT_EQ(Transport().TimeField()->text(), "00:00:000");
 }
 
 TEST_F(ProgramTest, ZoomHalvesAndDoublesTheSpanWithinItsLimits) {
-    const std::vector<int> in = {2500, 1250, 625, 312, 156, 78, 78};
-    for (int expected : in) {
+    for (int expected : {2500, 1250, 625, 312, 156, 78, 78}) {
         Key(Qt::Key_Plus, Qt::ControlModifier | Qt::KeypadModifier);
         EXPECT_EQ(Row().Span(), expected);
     }
-    View().RouteCommand(ZoomOut);
-    View().RouteCommand(ZoomOut);
-    View().RouteCommand(ZoomOut);
+    for (int i = 0; i < 3; ++i)
+        View().RouteCommand(ZoomOut);
     EXPECT_EQ(Row().Span(), 624);  // 625 -> 312 -> 624: halving and doubling do not commute
     for (int i = 0; i < 20; ++i)
         Key(Qt::Key_Minus, Qt::ControlModifier | Qt::KeypadModifier);
@@ -68,24 +67,6 @@ TEST_F(ProgramTest, TheStepKeysStopAtZeroAndEndGoesToTheSongsLength) {
     EXPECT_NEAR(Position(), Mixer->GetSongLength_ms(), 50);
 }
 
-TEST_F(ProgramTest, TheTimerFollowsThePositionOnlyWhileThePlayButtonIsDown) {
-    Mixer->SetPos_ms(3000);
-    View().OnTimer();
-    EXPECT_EQ(Row().PlayPosition(), 0) << "the play button is up";
-    EXPECT_EQ(Transport().TimeField()->text(), "00:00:000");
-}
-
-TEST_F(ProgramTest, ShowWaveformTwiceLeavesTheItemUncheckedAndTheLevelsOff) {
-    QAction* item = Frame().MenuAction(CommandIds::ShowWaveform);
-    ASSERT_FALSE(item->isChecked());
-    item->trigger();
-    EXPECT_TRUE(item->isChecked());
-    EXPECT_TRUE(::ShowWaveform());
-    item->trigger();
-    EXPECT_FALSE(item->isChecked());
-    EXPECT_FALSE(::ShowWaveform());
-}
-
 TEST_F(ProgramTest, TheAboutLineScrollsLeftAndStartsOverOnceItPassedTheLeftEdge) {
     AboutBox::ResetLine();
     AboutBox box(&Frame());
@@ -102,27 +83,6 @@ TEST_F(ProgramTest, TheAboutLineScrollsLeftAndStartsOverOnceItPassedTheLeftEdge)
     // A click closes it.
     QTest::mouseClick(&box, Qt::LeftButton);
     EXPECT_FALSE(box.isVisible());
-}
-
-TEST_F(ProgramTest, KeysWithoutAModifierTypedIntoANameFieldEditItAndStartNothing) {
-    NewSong("keys");
-    QLineEdit* name = Row().Strip(2)->NameEdit();
-    name->setFocus();
-    name->selectAll();
-    for (char c : std::string("Rhodes 2"))
-        QTest::keyClick(name, c);
-    for (Qt::Key key : {Qt::Key_Up, Qt::Key_PageDown, Qt::Key_Home})
-        Key(key);
-    EXPECT_EQ(name->text(), "Rhodes 2");
-    EXPECT_FALSE(Mixer->IsPlaying_b());
-    EXPECT_FALSE(TransportButton(1030)->isChecked());
-    EXPECT_EQ(Position(), 0);
-    // Leaving the field names the track; then Space plays.
-    View().setFocus();
-    EXPECT_EQ(Row().Strip(2)->GetChannel()->Name, "Rhodes 2");
-    Key(Qt::Key_Space);
-    EXPECT_TRUE(Mixer->IsPlaying_b());
-    Key(Qt::Key_Space);
 }
 
 TEST_F(ProgramTest, ABuildMixRunStopsAfterTheSongsEndUnlessStoppedByHandFirst) {

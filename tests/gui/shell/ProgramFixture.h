@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -18,7 +19,6 @@
 #include "shell/EngineMessages.h"
 #include "shell/NewSongDialog.h"
 #include "shell/RecentSongs.h"
-#include "shell/TextFieldKeyGuard.h"
 #include "support/EngineFixture.h"
 #include "support/RecordingFileDialogs.h"
 #include "support/TempDir.h"
@@ -73,11 +73,6 @@ class ProgramTest : public EngineTest {
         frame_->show();
         QApplication::setActiveWindow(frame_.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame_.get()));
-        // The program in the tests has no application object, so no key guard of its own.
-        if (!keyGuard_) {
-            keyGuard_ = std::make_unique<TextFieldKeyGuard>();
-            qApp->installEventFilter(keyGuard_.get());
-        }
     }
     // Closes the main window (which saves), as Exit does.
     void Quit() {
@@ -135,6 +130,5 @@ class ProgramTest : public EngineTest {
 
   private:
     std::unique_ptr<EngineMessages> messages_;
-    std::unique_ptr<TextFieldKeyGuard> keyGuard_;
     std::unique_ptr<CMainFrame> frame_;
 };

@@ -7,7 +7,6 @@
 #include "shell/TimeEdit.h"
 #include "shell/TimeText.h"
 #include "support/RecordingMessageBoxes.h"
-#include "support/Screenshots.h"
 
 TEST(TimeText, ShowsMinutesWithAtLeastTwoDigitsThenSecondsAndMilliseconds) {
     EXPECT_EQ(FormatTimeText(0), "00:00:000");
@@ -33,10 +32,10 @@ TEST(TimeText, UpToThreeNumbersAreMinutesSecondsAndMillisecondsAndAnythingElseIs
     for (const auto& [text, ms] : times)
         EXPECT_EQ(ParseTimeText(text).ms, ms) << text;
     for (const char* text : {"1.5", " 1", "-1", "1:2:3.4"})
-        EXPECT_EQ(ParseTimeText(text).error, "Enter a time!") << text;
+        EXPECT_TRUE(ParseTimeText(text).error == "Enter a time!" && !ParseTimeText(text).ms)
+            << text;
     for (const char* text : {"1:2:3:", ":::", "1:2:3:4"})
         EXPECT_EQ(ParseTimeText(text).error, "To many fields, enter a time!") << text;
-    EXPECT_FALSE(ParseTimeText("1.5").ms);
 }
 
 TEST(TimeEdit, EnterOnATimeAsksToGoThereAndOnAnythingElseShowsOneBoxAndKeepsTheText) {
@@ -83,7 +82,4 @@ TEST(TimeEdit, TakesTenTypedCharactersButShowsAnyPositionWhole) {
     field.selectAll();
     QTest::keyClicks(&field, "12345678901");
     EXPECT_EQ(field.text(), "1234567890");
-    field.FormatTime(754321);
-    field.resize(90, 22);
-    EXPECT_TRUE(SaveScreenshot(field, "time-field"));
 }

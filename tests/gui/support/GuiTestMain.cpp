@@ -1,7 +1,8 @@
 // Every GUI test program runs in a sandbox folder of its own (HOME, XDG_CONFIG_HOME and the
-// current folder, as the engine tests do), with one QApplication on the offscreen platform and
-// the engine on virtual sound cards. Each test gets fresh recording message boxes; a box the
-// test did not answer fails it, and so does a file dialog.
+// current folder, as the engine tests do), with one QApplication on the offscreen platform
+// carrying the program's key guard for text fields, and the engine on virtual sound cards. Each
+// test gets fresh recording message boxes; a box the test did not answer fails it, and so does a
+// file dialog.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "shell/TextFieldKeyGuard.h"
 #include "support/EngineFixture.h"
 #include "support/RecordingFileDialogs.h"
 #include "support/RecordingMessageBoxes.h"
@@ -74,6 +76,9 @@ int main(int argc, char** argv) {
         // first loads its configuration while HOME is a test's folder: it is loaded here,
         // before any test runs.
         QFontDatabase::families();
+        // As in the program: plain keys typed into a text field never reach a shortcut.
+        TextFieldKeyGuard keyGuard;
+        application.installEventFilter(&keyGuard);
         ::testing::UnitTest::GetInstance()->listeners().Append(new MessageBoxCheck);
         result = RUN_ALL_TESTS();
     }

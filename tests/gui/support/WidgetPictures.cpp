@@ -23,8 +23,12 @@ bool SamePixels(const QImage& a, const QImage& b) {
            a.convertToFormat(QImage::Format_ARGB32) == b.convertToFormat(QImage::Format_ARGB32);
 }
 
-QImage Part(const QImage& image, const QRect& area) {
-    return image.copy(area);
+bool ShowsFace(QWidget& button, const QPixmap& face) {
+    const QRect opaque(1, 1, 13, 13);
+    const qreal ratio = face.devicePixelRatio();
+    return SamePixels(Grabbed(button).copy(opaque), Composed(QSize(15, 15), Qt::transparent, face,
+                                                             QRectF(0, 0, 15 * ratio, 15 * ratio))
+                                                        .copy(opaque));
 }
 
 TestWindow::TestWindow(QSize size) {

@@ -17,8 +17,8 @@ QImage Composed(QSize size, const QColor& background, const QPixmap& pixmap, con
                 QPoint at = QPoint());
 // Whether a and b have the same size and pixels (say so, rather than printing pictures).
 bool SamePixels(const QImage& a, const QImage& b);
-// The part of image at area.
-QImage Part(const QImage& image, const QRect& area);
+// Whether a 15 x 15 button shows face: the face's opaque part, inside its rounded corners.
+bool ShowsFace(QWidget& button, const QPixmap& face);
 
 // A shown top-level widget to put the controls on, with the focus in its window.
 class TestWindow : public QWidget {

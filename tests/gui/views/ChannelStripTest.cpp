@@ -66,7 +66,6 @@ TEST_F(ChannelStripTest, TheControlsOfAFiftyPixelStripSitWhereTheLayoutPutsThem)
     };
     for (const auto& [control, at] : table)
         EXPECT_EQ(control->geometry(), at) << control->property("controlId").toInt();
-    EXPECT_EQ(s->objectName(), "Channel window");
     EXPECT_EQ(s->LevelPanel()->GetValue(), 0.0f) << "dark until the track plays";
 }
 
@@ -92,8 +91,8 @@ TEST_F(ChannelStripTest, OffsetsReachTheEngineFromEachStripAndARefreshLeavesAHel
     Track(0)->SetOffsetPan(-0.5f);
     Track(0)->SetOffsetVol(0.9f);
     row->SetPlayPosition(100);
-    EXPECT_EQ(Strip(0)->GetVolumeControl()->GetValue(), 54);
-    EXPECT_EQ(Strip(0)->GetPanControl()->GetValue(), -50);
+    EXPECT_TRUE(Strip(0)->GetVolumeControl()->GetValue() == 54 &&
+                Strip(0)->GetPanControl()->GetValue() == -50);
     QTest::mouseRelease(Strip(0)->GetVolumeControl(), Qt::LeftButton, {}, QPoint(10, 24));
 }
 
@@ -110,8 +109,9 @@ TEST_F(ChannelStripTest, InProgramModeMovesAreRecordedAsAutomationAndTheRefreshS
     for (auto [frame, shown] : {std::pair{0, 100}, {2 * 44100, 50}}) {
         PlayPos = frame;
         row->SetPlayPosition(frame / 44);
-        EXPECT_EQ(Strip(0)->GetVolumeControl()->GetValue(), shown) << frame;
-        EXPECT_EQ(Strip(0)->GetPanControl()->GetValue(), shown == 50 ? 60 : 0) << frame;
+        EXPECT_TRUE(Strip(0)->GetVolumeControl()->GetValue() == shown &&
+                    Strip(0)->GetPanControl()->GetValue() == (shown == 50 ? 60 : 0))
+            << frame;
     }
 }
 
@@ -121,18 +121,18 @@ TEST_F(ChannelStripTest, TheNameFieldTakesEveryPlainKeyAsTextAndNamesTheTrackWhe
     ASSERT_TRUE(QTest::qWaitForWindowActive(row.get()));
     int commands = 0;  // a command on a plain key must not fire while a name is typed
     QAction command(row.get());
-    command.setShortcuts({Qt::Key_Space, Qt::Key_R, Qt::Key_Up, Qt::Key_Escape});
+    command.setShortcuts({Qt::Key_Space, Qt::Key_R, Qt::Key_2, Qt::Key_Up, Qt::Key_Escape});
     row->addAction(&command);
     QObject::connect(&command, &QAction::triggered, [&] { ++commands; });
     QLineEdit* name = Strip(1)->NameEdit();
     name->setFocus();
     name->selectAll();
-    QTest::keyClicks(name, "Bass r");
+    QTest::keyClicks(name, "Bass r2");
     for (Qt::Key key : {Qt::Key_Up, Qt::Key_Escape})
         QTest::keyClick(name, key);
-    EXPECT_TRUE(name->text() == "Bass r" && commands == 0 && Track(1)->Name == "1");
+    EXPECT_TRUE(name->text() == "Bass r2" && commands == 0 && Track(1)->Name == "1");
     Strip(0)->NameEdit()->setFocus();
-    EXPECT_EQ(Track(1)->Name, "Bass r");
+    EXPECT_EQ(Track(1)->Name, "Bass r2");
 
     // No longer than the song stores: 29 bytes, an accent counting two.
     QTest::keyClicks(name, QString(40, QChar(u'x')));
@@ -145,10 +145,10 @@ TEST_F(ChannelStripTest, TheNameFieldTakesEveryPlainKeyAsTextAndNamesTheTrackWhe
 
 TEST_F(ChannelStripTest, TheRecordButtonArmsTheTrackOrFlipsBackShowingWhyNot) {
     MakeRow(1);
-    QTest::mouseClick(Strip(0)->RecButton(), Qt::LeftButton);
-    EXPECT_TRUE(Track(0)->IsRecording() && !Strip(0)->CardList()->isEnabled());
-    QTest::mouseClick(Strip(0)->RecButton(), Qt::LeftButton);
-    EXPECT_TRUE(!Track(0)->IsRecording() && Strip(0)->CardList()->isEnabled());
+    for (bool armed : {true, false}) {
+        QTest::mouseClick(Strip(0)->RecButton(), Qt::LeftButton);
+        EXPECT_TRUE(Track(0)->IsRecording() == armed && Strip(0)->CardList()->isEnabled() != armed);
+    }
     Mixer->RemoveSoundcards();
     RecordingMessageBoxes::ForThisTest().QueueAnswer(MessageBoxes::Answer::Ok);
     QTest::mouseClick(Strip(0)->RecButton(), Qt::LeftButton);

@@ -11,10 +11,8 @@
 
 #include "support/EngineFixture.h"
 #include "support/RecordingMessageBoxes.h"
-#include "support/Screenshots.h"
 #include "tracks/TrackTestSupport.h"
 #include "views/FileView.h"
-#include "views/TimeView.h"
 #include "views/ViewOptions.h"
 
 namespace {
@@ -107,9 +105,6 @@ class FileViewTest : public EngineTest {
 }  // namespace
 
 TEST_F(FileViewTest, EachPieceIsFramedBlueOnTheSunkenFaceAndClippedAtTheWindowsEdges) {
-    EXPECT_EQ(view.objectName(), "FileView window");
-    EXPECT_EQ(view.property("controlId").toInt(), 1510);
-    EXPECT_EQ(view.cursor().shape(), Qt::CrossCursor);
     view.LoadChannel(TrackWithTwoPieces());
     view.SetRange(-1000, 4000);  // 60 rows a second: the pieces cover rows 60-119 and 180-239
     EXPECT_EQ(Spans(), std::vector<int>({0, 1000, 2000, 3000}));
@@ -198,28 +193,4 @@ TEST_F(FileViewTest, ClearingTheSelectionClearsItsSpanFromTheTrackAndReloadsOrSh
     EXPECT_EQ(times, std::vector<uint32_t>({0, 498, 2494, 3000}));
     EXPECT_NE(view.Peaks(), nullptr);                     // built again for the changed track
     EXPECT_EQ(Mismatches("6,88 blue  124,89 face"), "");  // now ending on row 88
-}
-
-TEST_F(FileViewTest, APictureOfTwoPiecesWithTheirLevelsAndASelectionBesideTheRuler) {
-    SetShowWaveform(true);
-    QWidget strip;
-    strip.resize(250, 304);
-    strip.setAutoFillBackground(true);
-    QPalette gray = strip.palette();
-    gray.setColor(QPalette::Window, QColor(100, 100, 100));
-    strip.setPalette(gray);
-    Channel* channel = TrackWithTwoPieces();
-    // A file view as wide as in a strip, a wider one, and the ruler beside them.
-    for (const QRect& place : {QRect(2, 2, 46, 300), QRect(52, 2, 130, 300)}) {
-        auto* fileView = new FileView(&strip);
-        fileView->setGeometry(place);
-        fileView->setPalette(view.palette());
-        fileView->LoadChannel(channel);
-        fileView->SetRange(-1000, 4000);
-        Drag(fileView, 192, 222);  // 2200 ... 2700 ms
-    }
-    auto* ruler = new TimeView(&strip);
-    ruler->setGeometry(186, 2, 58, 300);
-    ruler->SetTimeRange(-1000, 4000);
-    EXPECT_TRUE(SaveScreenshot(strip, "file-views-and-time-view"));
 }

@@ -56,7 +56,6 @@ TEST(TimeViewLabels, AWindowShorterThanFiveMillisecondsStepsByOneAndAnEmptyOneHa
 
 TEST(TimeView, StartsAtMinus100To100AndPaintsTheFirstLabelOfMinus2500To2500AtTheMiddle) {
     TimeView ruler;
-    EXPECT_EQ(ruler.objectName(), "TimeView");
     EXPECT_EQ(ruler.font().pointSize(), 6);
     EXPECT_EQ(std::vector<int>({ruler.Start(), ruler.End(), ruler.Step()}),
               std::vector<int>({-100, 100, 30}));

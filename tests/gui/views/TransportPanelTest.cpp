@@ -108,8 +108,6 @@ TEST_F(TransportPanelTest, ControlsSitInTheirRectanglesTakeNoFocusAndTheFaceIsFr
             << caption;
     }
     EXPECT_EQ(panel.TimeField()->geometry(), QRect(10, 10, 80, 17));
-    EXPECT_EQ(panel.TimeField()->property("controlId").toInt(), 1023);
-    EXPECT_EQ(panel.property("controlId").toInt(), 135);
 
     panel.resize(149, 150);
     const QImage image = Grabbed(panel);
@@ -121,7 +119,7 @@ TEST_F(TransportPanelTest, ControlsSitInTheirRectanglesTakeNoFocusAndTheFaceIsFr
     panel.TimeField()->FormatTime(83500);
     panel.SetMarker(0, 2000);
     Click(Id::LoopId);
-    EXPECT_TRUE(SaveScreenshot(panel, "TransportPanel"));
+    EXPECT_TRUE(SaveScreenshot(panel, "transport-panel"));
 }
 
 TEST_F(TransportPanelTest, PlayAndRecStartTheEngineAndLettingEitherUpStopsBothAndReloads) {
@@ -139,14 +137,13 @@ TEST_F(TransportPanelTest, PlayAndRecStartTheEngineAndLettingEitherUpStopsBothAn
     EXPECT_EQ(boxes.Texts(), QStringList({why, why}));
 
     ASSERT_EQ(Mixer->AddCard(0), 1);
-    Click(Id::PlayId);
-    EXPECT_EQ(Transport(), "[] down, Rec up, playing");
-    Click(Id::PlayId);
-    EXPECT_EQ(Transport(), "> up, Rec up reload stopped");
-    Click(Id::RecId);
-    EXPECT_EQ(Transport(), "[] down, Rec down, playing, recording");
-    Click(Id::RecId);
-    EXPECT_EQ(Transport(), "> up, Rec up reload stopped");
+    for (int id : {Id::PlayId, Id::RecId}) {
+        Click(id);
+        EXPECT_EQ(Transport(), id == Id::PlayId ? "[] down, Rec up, playing"
+                                                : "[] down, Rec down, playing, recording");
+        Click(id);
+        EXPECT_EQ(Transport(), "> up, Rec up reload stopped");
+    }
     EXPECT_TRUE(panel.OnCommand(32830));  // the R key
     EXPECT_EQ(Transport(), "[] down, Rec down, playing, recording");
     panel.SetPlaying(false);
