@@ -3,6 +3,7 @@
 #include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -23,7 +24,7 @@ namespace {
 // Installed by ./zembla.sh test (Debian's timgm6mb-soundfont): a small General MIDI font.
 constexpr const char* TestSoundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 constexpr int Rate = 44100;
-constexpr int BlockFrames = Rate / 100;  // 10 ms
+constexpr size_t BlockFrames = Rate / 100;  // 10 ms
 // Below this the synth is silent (its reverb keeps denormals away with tiny offsets); a note
 // at velocity 100 peaks far above the other.
 constexpr float Silence = 1e-4f;
@@ -59,31 +60,25 @@ class FluidSynthSequencer : public ::testing::Test {
 
     // The loudest sample of each 10 ms block the device renders next, for ms milliseconds.
     std::vector<float> Peaks(uint32_t id, int ms) {
-        std::vector<float> peaks;
-        std::vector<float> left(BlockFrames), right(BlockFrames);
+        std::vector<float> peaks, left(BlockFrames), right(BlockFrames);
         for (int block = 0; block < ms / 10; ++block) {
             EXPECT_EQ(pulled_.Render(id, left.data(), right.data(), BlockFrames),
                       sequencer::NoError);
             float peak = 0;
-            for (int i = 0; i < BlockFrames; ++i)
-                peak = std::max({peak, std::abs(left[static_cast<size_t>(i)]),
-                                 std::abs(right[static_cast<size_t>(i)])});
+            for (size_t i = 0; i < BlockFrames; ++i)
+                peak = std::max({peak, std::abs(left[i]), std::abs(right[i])});
             peaks.push_back(peak);
         }
         return peaks;
     }
-
-    static int FirstSounding(const std::vector<float>& peaks, size_t from = 0) {
-        for (size_t i = from; i < peaks.size(); ++i)
-            if (peaks[i] > Sound)
-                return static_cast<int>(i);
-        return -1;
+    // The first block from which the synth sounds (-1: none), and the loudest in [from, to).
+    static int FirstSounding(const std::vector<float>& peaks) {
+        const auto it = std::ranges::find_if(peaks, [](float peak) { return peak > Sound; });
+        return it == peaks.end() ? -1 : static_cast<int>(it - peaks.begin());
     }
     static float Loudest(const std::vector<float>& peaks, size_t from, size_t to) {
-        float loudest = 0;
-        for (size_t i = from; i < to && i < peaks.size(); ++i)
-            loudest = std::max(loudest, peaks[i]);
-        return loudest;
+        return *std::max_element(peaks.begin() + static_cast<std::ptrdiff_t>(from),
+                                 peaks.begin() + static_cast<std::ptrdiff_t>(to));
     }
 
     TempDir dir_{"fluidsynth"};

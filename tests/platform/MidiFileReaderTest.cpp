@@ -127,17 +127,16 @@ TEST(MidiFileReader, RefusesWhatIsNotAPlayableMidiFileWithTheReason) {
 
 TEST(MidiFileReader, ReadsAFileAndTellsAMissingOneFromABadOne) {
     TempDir dir("midi-reader");
-    const std::string good = dir.Path() + "/song.mid";
-    WriteWholeFile(good, OneNoteFile(250, 750));
+    WriteWholeFile(dir / "song.mid", OneNoteFile(250, 750));
+    WriteWholeFile(dir / "text.mid", "not music");
     MidiSong song;
     std::string why;
-    ASSERT_EQ(sequencer::ReadMidiFile(good, song, why), sequencer::NoError) << why;
+    ASSERT_EQ(sequencer::ReadMidiFile(dir / "song.mid", song, why), sequencer::NoError) << why;
     EXPECT_TRUE(SongIs(song, {{0, 0xC0, 0, 0}, {250, 0x90, 60, 100}, {750, 0x80, 60, 0}}));
-
-    EXPECT_EQ(sequencer::ReadMidiFile(dir.Path() + "/missing.mid", song, why),
-              sequencer::FileNotFound);
-    EXPECT_EQ(sequencer::ReadMidiFile(dir.Path(), song, why), sequencer::FileNotFound);
-    WriteWholeFile(dir.Path() + "/text.mid", "not music");
-    EXPECT_EQ(sequencer::ReadMidiFile(dir.Path() + "/text.mid", song, why), sequencer::InvalidFile);
-    EXPECT_TRUE(song.events.empty());
+    for (const auto& [name, result] : {std::pair{"missing.mid", sequencer::FileNotFound},
+                                       {"", sequencer::FileNotFound},  // the folder itself
+                                       {"text.mid", sequencer::InvalidFile}}) {
+        EXPECT_EQ(sequencer::ReadMidiFile(dir / name, song, why), result) << name;
+        EXPECT_TRUE(song.events.empty()) << name;
+    }
 }

@@ -1,19 +1,17 @@
 // How the track files meet the page cache: an unbuffered file writes past it (O_DIRECT) but is
 // read through it, so that a track played or bounced again comes from memory; and a read after
-// a direct write sees the written bytes, never a stale cached page.
+// a direct write sees the written bytes, never a stale cached page. (Tracks read through such
+// files, with and without a cache: ReadMixBufferTest.)
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <string>
 #include <vector>
 
 #include "StorageFixture.h"
 #include "platform/os/PageBuffer.h"
 #include "storage/StorageFile.h"
-#include "storage/SuperWaveFile.h"
-#include "tracks/Channel.h"
 
 namespace {
 
@@ -87,43 +85,6 @@ TEST_F(StorageFileTest, AnUnbufferedFileWritesPastThePageCacheAndIsReadThroughIt
     EXPECT_EQ(std::memcmp(read.Data() + 4096, overwrite.Data(), 8192), 0);
     EXPECT_EQ(std::memcmp(read.Data() + 20001, overwrite.Data(), 3), 0);
     EXPECT_EQ(std::memcmp(read.Data() + 20004, written.Data() + 20004, Block - 20004), 0);
-}
-
-TEST_F(StorageFileTest, ATrackWithACacheIsPlayedFromThePageCacheAfterItsFirstPlayback) {
-    // The engine's configuration for tracks with a cache: unbuffered segment files.
-    SuperWaveFile track;
-    track.Open("channel1_");
-    track.SetFormat(TrackFormat(2, 16));
-    track.SeekFrames(0);
-    const size_t bytes = 64 * size_t{BufferSize} * 4;
-    const Bytes take = Pattern(3, 0, bytes);
-    track.AppendBytes(take.data(), take.size());
-    track.Save();
-    track.CloseHandles();
-    ASSERT_EQ(track.GetSegmentCount(), 1);
-    const std::string segment = track.GetSegment(0).FileName;
-    {
-        StorageFile probe;
-        ASSERT_TRUE(probe.OpenRead(segment.c_str(), FileNoBuffering));
-        if (!probe.IsDirectCapable())
-            GTEST_SKIP() << "the temporary folder's file system refuses O_DIRECT";
-    }
-    Evict(segment);
-
-    // Both playbacks read the take as it was recorded; the first leaves it in memory.
-    Channel mixing;  // the mixing block
-    for (int playback = 0; playback < 2; ++playback) {
-        track.SeekFrames(0);
-        Bytes played;
-        while (played.size() < bytes) {
-            ASSERT_TRUE(track.ReadMixBuffer(Channel::Data));
-            const auto* samples = reinterpret_cast<const uint8_t*>(Channel::Data);
-            played.insert(played.end(), samples, samples + size_t{BufferSize} * 4);
-        }
-        track.CloseHandles();
-        EXPECT_EQ(played, take) << "playback " << playback;
-        EXPECT_EQ(CachedShare(segment), 1.0) << "playback " << playback;
-    }
 }
 
 }  // namespace

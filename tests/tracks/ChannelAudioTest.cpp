@@ -1,7 +1,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "WavFiles.h"
@@ -9,6 +11,7 @@
 #include "support/TempDir.h"
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 
 namespace {
@@ -18,6 +21,11 @@ class ChannelAudio : public EngineTest {
     std::string Wav(const std::string& name, const std::string& content) {
         WriteWholeFile(PathIn(name), content);
         return PathIn(name);
+    }
+    // Runs sox (Debian's package of that name) in the test's folder, the current folder.
+    static void Sox(const std::string& args) {
+        ASSERT_EQ(std::system(("sox -q " + args).c_str()), 0)
+            << "sox " << args << " failed (is the Debian package sox installed?)";
     }
     // Everything a refused import must leave as it was: format, pieces, files, stream.
     static std::string State(Channel* channel) {
@@ -174,4 +182,32 @@ TEST_F(ChannelAudio, PieceTimesFollowTheClearsInMillisecondsAfterWhatTheListHeld
     channel->GetFileTimes_ms(times);
     NewTrack(true, true, false)->GetFileTimes_ms(times);
     EXPECT_TRUE(times.empty());
+}
+
+// Files another program wrote, that the engine cannot hold. Without sox the test fails instead
+// of passing over the files. (sox's PCM files import byte for byte in RenderAndInfoTest.cpp and
+// track-commands-test.sh.)
+TEST_F(ChannelAudio, ExtensibleAndFloatFilesWrittenBySoxAreRefusedByTheirFormat) {
+    Sox("-r 44100 -n -c 2 -b 16 tone.wav synth 0.5 sine 440 gain -6");
+    Channel* channel = NewTrack();
+    channel->ImportWav(PathIn("tone.wav").c_str(), 0);
+    const std::string before = State(channel);
+
+    Sox("tone.wav -b 24 t24.wav");
+    Sox("tone.wav -b 32 t32.wav");
+    Sox("tone.wav -e floating-point -b 32 float.wav");
+    Sox("-r 44100 -n -c 6 -b 16 six.wav synth 0.5 sine 440 gain -6");
+    for (const auto& [name, extensible, says] : {std::tuple{"t24.wav", true, "24 bits per sample"},
+                                                 {"t32.wav", true, "32 bits per sample"},
+                                                 {"float.wav", false, "IEEE float"},
+                                                 {"six.wav", true, "6 channels"}}) {
+        const std::string path = PathIn(name);
+        // What sox writes: WAVE_FORMAT_EXTENSIBLE (or the float tag) and a "fact" chunk.
+        const std::string head = ReadWholeFile(path).substr(0, 80);
+        EXPECT_EQ(head.substr(20, 2), extensible ? "\xFE\xFF" : std::string("\x03\x00", 2));
+        EXPECT_THAT(head, HasSubstr("fact")) << name;
+        EXPECT_THAT(ImportRefusal(channel, path), StartsWith("Can't import " + path + ": " + says))
+            << name;
+        EXPECT_TRUE(State(channel) == before) << name;
+    }
 }

@@ -34,26 +34,6 @@ class ChannelAutomation : public EngineTest {
 
 }  // namespace
 
-TEST_F(ChannelAutomation, ANewChannelIsNeutralAndDescribesItsFormatWithoutARate) {
-    float gains[] = {0, 1, 0, 1};
-    channel->GetRealtimeVolPan(gains[0], gains[1]);
-    channel->GetOffsetVolPan(gains[2], gains[3]);
-    EXPECT_THAT(gains, ElementsAre(1.0f, 0.0f, 1.0f, 0.0f));
-    EXPECT_THAT(VolumeTimes(), ElementsAre(0));
-
-    channel->SetFormat(true, true);
-    const WaveFormat& format = channel->GetChannelFile()->Format;
-    EXPECT_EQ(format.Channels, 2);
-    EXPECT_EQ(format.BlockAlign, 4);
-    EXPECT_EQ(format.SamplesPerSec, 0u);
-    channel->SetFormat(false, false);
-    EXPECT_EQ(format.BlockAlign, 1);
-    EXPECT_EQ(channel->GetChannelFile()->GetFillByte(), 0x7F);
-    bool stereo = true, sixteen = true;
-    channel->GetFormat(stereo, sixteen);
-    EXPECT_FALSE(stereo || sixteen);
-}
-
 TEST_F(ChannelAutomation, AFadeOutIsAStaircaseOfTwentyStepsEachFoundFromItsOwnFrameOn) {
     channel->Fade(1000, 2000, EventTypes::VolumeFade, 0.0f);
     EventList events = channel->GetVolumeEvents();

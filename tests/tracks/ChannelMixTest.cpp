@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <limits>
+#include <tuple>
 
 #include "core/OrvellError.h"
 #include "core/ThrownMessage.h"
@@ -51,19 +52,21 @@ TEST_F(ChannelMix, AnEventTakesEffectFromTheFrameAfterItsTimeWhereverItFallsInAB
     }
     channel->RealTimeFade(false, true);
 
-    std::vector<int16_t> first = Pass();
-    EXPECT_EQ(first[0], 20000);  // the event's own frame keeps the old gain
-    EXPECT_EQ(first[2], 15000);  // the new gain starts with the next frame
-    EXPECT_EQ(first[2 * 2047], 15000);
-    std::vector<int16_t> second = Pass();
-    EXPECT_EQ(second[0], 10000);
-    EXPECT_EQ(second[1], -10000);
-    EXPECT_EQ(second[2 * 100], 10000);
-    EXPECT_EQ(second[2 * 101], 5000);
-    std::vector<int16_t> third = Pass();
-    EXPECT_EQ(third[0], 5000);
-    EXPECT_EQ(third[2], 2500);
-    EXPECT_EQ(third[2 * 2047 + 1], -2500);
+    // Buffer, sample (left at even indexes), value: the event's own frame keeps the old gain,
+    // the new one starts with the next frame, also across a buffer's start.
+    const std::vector<std::vector<int16_t>> buffers = {Pass(), Pass(), Pass()};
+    for (auto [buffer, sample, value] : {std::tuple{0, 0, 20000},
+                                         {0, 2, 15000},
+                                         {0, 2 * 2047, 15000},
+                                         {1, 0, 10000},
+                                         {1, 1, -10000},
+                                         {1, 2 * 100, 10000},
+                                         {1, 2 * 101, 5000},
+                                         {2, 0, 5000},
+                                         {2, 2, 2500},
+                                         {2, 2 * 2047 + 1, -2500}}) {
+        EXPECT_EQ(buffers[size_t(buffer)][size_t(sample)], value) << buffer << "/" << sample;
+    }
 }
 
 TEST_F(ChannelMix, SilentTracksStayInStepWithTheSongAndDamagedGainsMixAsSilence) {
