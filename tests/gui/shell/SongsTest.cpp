@@ -11,6 +11,9 @@
 #include "shell/TimeEdit.h"
 #include "shell/TimeText.h"
 #include "support/RecordingMessageBoxes.h"
+#include "tracks/Channel.h"
+#include "views/ChannelStrip.h"
+#include "views/GuiButton.h"
 
 using Answer = MessageBoxes::Answer;
 using Kind = RecordingFileDialogs::Kind;
@@ -93,6 +96,14 @@ TEST_F(ProgramTest, NewSongMakesTheFolderAndOpensTheTransportButNewOnAnExistingO
     EXPECT_TRUE(TransportButton(1021)->isEnabled());
     EXPECT_TRUE(TransportButton(1030)->isEnabled());
     EXPECT_TRUE(RecentSongs::List().isEmpty()) << "New does not feed the recent songs";
+    for (int i = 0; i < 16; ++i) {
+        bool stereo = true, sixteenBit = false;
+        Row().Strip(i)->GetChannel()->GetFormat(stereo, sixteenBit);
+        EXPECT_TRUE(!stereo && sixteenBit) << "track " << i << " is mono 16-bit";
+    }
+    QTest::mouseClick(Row().Strip(0)->RecButton(), Qt::LeftButton);
+    EXPECT_TRUE(Row().Strip(0)->IsArmed()) << "a new song's track can be armed at once";
+    QTest::mouseClick(Row().Strip(0)->RecButton(), Qt::LeftButton);
 
     RecordingMessageBoxes::ForThisTest().QueueAnswer(Answer::Ok);
     NewSong("First");
