@@ -21,6 +21,7 @@
 #include "platform/wave/virtual/VirtualCards.h"
 #include "shell/CMainFrame.h"
 #include "shell/CTollanView.h"
+#include "shell/GuiSettingsFile.h"
 #include "storage/SuperWaveFile.h"
 #include "tracks/Channel.h"
 #include "views/ViewOptions.h"
@@ -67,6 +68,12 @@ class SongSession {
             file->Save();
         }
         Mixer->SaveProject();
+        // The window's own file too, or opening the song stops at a message box.
+        const int32_t markers[2] = {0, 0};
+        QString error;
+        if (!GuiSettingsFile::Write(QString::fromStdString(song_ + "/") + GuiSettingsFile::Name,
+                                    markers, error))
+            std::abort();
         SetShowWaveform(true);
     }
     ~SongSession() {
