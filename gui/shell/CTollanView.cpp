@@ -10,7 +10,9 @@
 #include "resources/CommandIds.h"
 #include "resources/Pictures.h"
 #include "shell/AboutBox.h"
+#include "shell/BuildMixDialog.h"
 #include "shell/EngineCall.h"
+#include "shell/GlobalSettingsDialog.h"
 #include "shell/Manual.h"
 #include "shell/TimeEdit.h"
 #include "shell/WaitCursor.h"
@@ -186,12 +188,49 @@ void CTollanView::StartBuildMix(int card, int track) {
     transport_->SetPlaying(true);
 }
 
+BuildMixDialog& CTollanView::MixDialog() {
+    if (!buildMixDialog_)
+        buildMixDialog_ = new BuildMixDialog(this);
+    return *buildMixDialog_;
+}
+
+void CTollanView::BuildMixCommand() {
+    BuildMixDialog& dialog = MixDialog();
+    if (dialog.Run() != QDialog::Accepted)
+        return;
+    StartBuildMix(static_cast<int>(dialog.Card()), static_cast<int>(dialog.Track()));
+}
+
+void CTollanView::SettingsCommand() {
+    GlobalSettingsDialog dialog(this);
+    int count = 0;
+    int size = 0;
+    int cache = 0;
+    CallEngine([&] { Mixer->GetBufferInfo(count, size, cache); });
+    dialog.bufferCount = static_cast<uint32_t>(count);
+    dialog.bufferSize = static_cast<uint32_t>(size / 1024);
+    dialog.fileCache = static_cast<uint32_t>(cache / 1024);
+    if (dialog.Run() != QDialog::Accepted)
+        return;
+    std::list<std::string> cards;
+    CallEngine([&] { Mixer->GetActiveSoundcards(cards); });
+    row_->FillCardLists(cards);
+    // Applied on every OK, changed or not.
+    CallEngine([&] {
+        Mixer->SetBufferInfo(static_cast<int>(dialog.bufferCount),
+                             static_cast<int>(dialog.bufferSize * 1024),
+                             static_cast<int>(dialog.fileCache * 1024));
+    });
+}
+
 bool CTollanView::HandlesCommand(int id) const {
     using namespace CommandIds;
     switch (id) {
         case New:
         case Open:
         case Save:
+        case Settings:
+        case CommandIds::BuildMix:
         case ZoomIn:
         case ZoomOut:
         case Stop:
@@ -227,6 +266,12 @@ bool CTollanView::OnCommand(int id) {
             return true;
         case Save:
             SaveSong();
+            return true;
+        case Settings:
+            SettingsCommand();
+            return true;
+        case CommandIds::BuildMix:
+            BuildMixCommand();
             return true;
         case ZoomIn:
         case ZoomOut:

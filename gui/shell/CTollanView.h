@@ -7,6 +7,7 @@
 
 #include "views/CommandTarget.h"
 
+class BuildMixDialog;
 class ChannelWnd;
 class NewSongDialog;
 class TimeView;
@@ -46,6 +47,13 @@ class CTollanView : public QWidget, public CommandTarget {
     // of Build mix): the timer stops playback once the position passed the song's length.
     void StartBuildMix(int card, int track);
     int MixEnd() const { return mixEnd_; }
+    // Build mix: asks for the card and the track, then StartBuildMix.
+    void BuildMixCommand();
+    // Settings: the "Global Settings" dialog with the engine's buffers; after OK the strips
+    // offer the cards now open and the buffers are applied.
+    void SettingsCommand();
+    // The "Build Mix" dialog, made at its first use and kept for the program's run.
+    BuildMixDialog& MixDialog();
 
     // The view's own commands, and the routing of every command: the row first, then the
     // transport panel, then the view.
@@ -95,6 +103,7 @@ class CTollanView : public QWidget, public CommandTarget {
     bool songOpen_ = false;
     bool shutDown_ = false;
     QPointer<NewSongDialog> newSongDialog_;
+    QPointer<BuildMixDialog> buildMixDialog_;
 };
 
 // The one application view, set at its initial update.

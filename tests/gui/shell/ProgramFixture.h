@@ -52,7 +52,7 @@ class ProgramTest : public EngineTest {
     void SetUp() override {
         EngineTest::SetUp();
         std::filesystem::create_directories(PathIn(".config/Torvane"));
-        WriteWholeFile(SettingsPath(), "Soundcards=string:\"0\"\n");
+        WriteWholeFile(SettingsPath(), SettingsText());
         SetShowWaveform(false);
         SetProgramMode(false);
         // The profile is the process's: no recent song of an earlier test.
@@ -66,6 +66,9 @@ class ProgramTest : public EngineTest {
         SetProgramMode(false);
         EngineTest::TearDown();
     }
+
+    // The engine's settings file at start: virtual card 0 open.
+    virtual std::string SettingsText() const { return "Soundcards=string:\"0\"\n"; }
 
     void Start() {
         messages_ = std::make_unique<EngineMessages>();
