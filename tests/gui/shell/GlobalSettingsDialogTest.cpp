@@ -16,6 +16,7 @@
 #include "shell/ProgramFixture.h"
 #include "soundcard/SoundCard.h"
 #include "support/RecordingMessageBoxes.h"
+#include "support/Screenshots.h"
 #include "views/ChannelStrip.h"
 #include "views/GuiButton.h"
 
@@ -84,6 +85,9 @@ TEST_F(SettingsDialogTest, OpensOnTheEnginesRateMidiFileLagBuffersAndOpenCards) 
             EXPECT_EQ(top->currentIndex(), 1);  // device 0 is open in slot 0
             EXPECT_EQ(dialog.CardList(1)->currentIndex(), 0);
             EXPECT_FALSE(dialog.Button(Dialog::ReloadPluginsId)->isEnabled());
+            if (c.rate == 22050) {
+                EXPECT_TRUE(SaveScreenshot(dialog, "global-settings-dialog"));
+            }
             Click(dialog, 2);
         });
         // Cancel calls nothing.
