@@ -2,13 +2,13 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <algorithm>
 
+#include "shell/DialogUnits.h"
 #include "shell/FieldExchange.h"
 
 namespace {
@@ -58,11 +58,7 @@ BuildMixDialog::BuildMixDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(buttons, 3, 0, 1, 2);
     layout->setRowStretch(2, 1);
 
-    // 164 x 98 dialog units: a unit is a quarter of the average character's width and an
-    // eighth of the font's height.
-    const QFontMetrics metrics(font());
-    resize(std::max(164 * metrics.averageCharWidth() / 4, sizeHint().width()),
-           std::max(98 * metrics.height() / 8, sizeHint().height()));
+    ResizeInDialogUnits(*this, 164, 98);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &BuildMixDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

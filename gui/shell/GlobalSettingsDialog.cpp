@@ -3,7 +3,6 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,6 +19,7 @@
 #include "core/PalkMixer.h"
 #include "resources/Strings.h"
 #include "shell/CardsInfo.h"
+#include "shell/DialogUnits.h"
 #include "shell/EngineCall.h"
 #include "shell/FieldExchange.h"
 #include "shell/FileDialogs.h"
@@ -151,11 +151,7 @@ GlobalSettingsDialog::GlobalSettingsDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(geek, 3, 0, 1, 2);
     layout->setRowStretch(4, 1);
 
-    // 222 x 250 dialog units: a unit is a quarter of the average character's width and an
-    // eighth of the font's height.
-    const QFontMetrics metrics(font());
-    resize(std::max(222 * metrics.averageCharWidth() / 4, sizeHint().width()),
-           std::max(250 * metrics.height() / 8, sizeHint().height()));
+    ResizeInDialogUnits(*this, 222, 250);
 
     connect(buttons, &QDialogButtonBox::accepted, this, &GlobalSettingsDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);

@@ -1,12 +1,12 @@
 #include "shell/NewSongDialog.h"
 
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "shell/DialogUnits.h"
 #include "shell/FileDialogs.h"
 
 NewSongDialog::NewSongDialog(QWidget* parent) : QDialog(parent) {
@@ -45,11 +45,7 @@ NewSongDialog::NewSongDialog(QWidget* parent) : QDialog(parent) {
     buttons->addButton(cancel, QDialogButtonBox::RejectRole);
     layout->addWidget(buttons, 5, 0, 1, 2);
 
-    // 186 x 95 dialog units: a unit is a quarter of the average character's width and an
-    // eighth of the font's height.
-    const QFontMetrics metrics(font());
-    resize(std::max(186 * metrics.averageCharWidth() / 4, sizeHint().width()),
-           std::max(95 * metrics.height() / 8, sizeHint().height()));
+    ResizeInDialogUnits(*this, 186, 95);
 
     connect(songName_, &QLineEdit::textEdited, this, &NewSongDialog::SongNameChanged);
     connect(browse_, &QPushButton::clicked, this, &NewSongDialog::Browse);
