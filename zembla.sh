@@ -20,6 +20,8 @@ packages=(
     # The GUI tests draw text on Qt's offscreen platform (which needs a font), and the program's
     # smoke test runs it on an X server of its own.
     fonts-dejavu-core xvfb xauth xdotool
+    # The install test checks the desktop entry with desktop-file-validate.
+    desktop-file-utils
 )
 
 # The program's synthesizer sounds with the fuller General MIDI sound font; the tests need only

@@ -9,6 +9,8 @@
 CTollanApp::CTollanApp(int& argc, char** argv) : application_(argc, argv) {
     QApplication::setApplicationName(QString::fromUtf8(Strings::AppTitle));
     QApplication::setOrganizationName(QStringLiteral("Local AppWizard-Generated Applications"));
+    // Ties the window to the desktop's menu entry (zembla.desktop), for its icon in task bars.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zembla"));
     messages_ = std::make_unique<EngineMessages>();
     keyGuard_ = std::make_unique<TextFieldKeyGuard>();
     application_.installEventFilter(keyGuard_.get());

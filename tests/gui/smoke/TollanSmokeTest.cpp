@@ -9,9 +9,9 @@
 #include <QProcess>
 #include <QScreen>
 #include <QThread>
-#include <chrono>
 #include <filesystem>
 
+#include "smoke/ProgramUnderX.h"
 #include "support/Screenshots.h"
 #include "support/TempDir.h"
 
@@ -19,42 +19,6 @@ namespace {
 
 QString Tollan() {
     return QString::fromLocal8Bit(qgetenv("TOLLAN"));
-}
-
-// The program's environment: its own HOME, settings and current folder, virtual cards.
-QProcessEnvironment SandboxFor(const TempDir& dir) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("HOME", QString::fromStdString(dir.Path()));
-    environment.insert("XDG_CONFIG_HOME", QString::fromStdString(dir / ".config"));
-    environment.insert("ZEMBLA_AUDIO", "virtual");
-    environment.insert("QT_QPA_PLATFORM", "xcb");
-    // In a sanitizer build the X and font libraries keep memory to the end of a real process;
-    // leaks of our own are found by the in-process GUI tests.
-    environment.insert("ASAN_OPTIONS", "detect_leaks=0:abort_on_error=1");
-    return environment;
-}
-
-// The id of the visible top-level window titled exactly "Zembla", waiting up to 30 s.
-QString FindMainWindow() {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < until) {
-        QProcess search;
-        search.start("xdotool", {"search", "--onlyvisible", "--name", "^Zembla$"});
-        search.waitForFinished(5000);
-        const QString found = QString::fromLatin1(search.readAllStandardOutput()).trimmed();
-        if (!found.isEmpty())
-            return found.split('\n').first();
-        QThread::msleep(200);
-    }
-    return {};
-}
-
-bool IsOneColour(const QImage& image) {
-    for (int y = 0; y < image.height(); y += 7)
-        for (int x = 0; x < image.width(); x += 7)
-            if (image.pixel(x, y) != image.pixel(0, 0))
-                return false;
-    return true;
 }
 
 }  // namespace
@@ -77,11 +41,7 @@ TEST(Tollan, OpensItsWindowOnTheDisplayAndEndsThroughExitWithItsFilesInItsOwnFol
     EXPECT_FALSE(IsOneColour(screen)) << "nothing drawn";
     EXPECT_TRUE(SaveScreenshot(screen, "tollan-under-xvfb"));
 
-    // File > Exit, by its keys.
-    QProcess::execute("xdotool", {"windowfocus", "--sync", window});
-    QProcess::execute("xdotool", {"key", "--window", window, "alt+f"});
-    QThread::msleep(300);
-    QProcess::execute("xdotool", {"key", "--window", window, "x"});
+    ChooseExit(window);
     ASSERT_TRUE(tollan.waitForFinished(30000)) << "still running after Exit";
     EXPECT_EQ(tollan.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(tollan.exitCode(), 0) << tollan.readAllStandardError().left(400).toStdString();
