@@ -1,6 +1,7 @@
 #include "views/FxSetupDialog.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -11,7 +12,6 @@
 #include <list>
 
 #include "core/PalkMixer.h"
-#include "shell/DialogUnits.h"
 #include "shell/EngineCall.h"
 #include "tracks/Channel.h"
 #include "views/ExportedKnobsDialog.h"
@@ -86,7 +86,10 @@ FxSetupDialog::FxSetupDialog(Channel* channel, QWidget* parent)
     layout->setColumnStretch(0, 1);
     layout->setColumnStretch(2, 1);
 
-    ResizeInDialogUnits(*this, 220, 120);
+    // The lists ask for more room than plug-in names need; they may be smaller than that.
+    const QFontMetrics metrics(font());
+    resize(QSize(260 * metrics.averageCharWidth() / 4, 130 * metrics.height() / 8)
+               .expandedTo(minimumSizeHint()));
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
