@@ -16,7 +16,10 @@
 #include "shell/Manual.h"
 #include "shell/TimeEdit.h"
 #include "shell/WaitCursor.h"
+#include "views/ChannelInfoDialog.h"
+#include "views/ChannelStrip.h"
 #include "views/ChannelWnd.h"
+#include "views/FxSetupDialog.h"
 #include "views/TimeView.h"
 #include "views/TransportPanel.h"
 #include "views/ViewOptions.h"
@@ -74,6 +77,8 @@ void CTollanView::OnInitialUpdate() {
     ruler_->SetTimeRange(-StartSpan / 2, StartSpan / 2);
 
     connect(row_, &ChannelWnd::RefreshRequested, this, &CTollanView::RefreshPosition);
+    connect(row_, &ChannelWnd::FxSetupRequested, this, &CTollanView::FxSetupCommand);
+    connect(row_, &ChannelWnd::InfoRequested, this, &CTollanView::ChannelInfoCommand);
     connect(transport_, &TransportPanel::RefreshRequested, this, &CTollanView::RefreshPosition);
     connect(transport_, &TransportPanel::Stopped, this, [this] { mixEnd_ = -1; });
     timer_.start();
@@ -221,6 +226,17 @@ void CTollanView::SettingsCommand() {
                              static_cast<int>(dialog.bufferSize * 1024),
                              static_cast<int>(dialog.fileCache * 1024));
     });
+}
+
+void CTollanView::FxSetupCommand(ChannelStrip* strip) {
+    // The main window owns it, and the knobs dialogs it opens, which outlive it.
+    FxSetupDialog dialog(strip->GetChannel(), window());
+    dialog.exec();
+}
+
+void CTollanView::ChannelInfoCommand(ChannelStrip* strip) {
+    ChannelInfoDialog dialog(strip->GetChannel(), window());
+    dialog.exec();
 }
 
 bool CTollanView::HandlesCommand(int id) const {

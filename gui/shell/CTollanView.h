@@ -8,6 +8,7 @@
 #include "views/CommandTarget.h"
 
 class BuildMixDialog;
+class ChannelStrip;
 class ChannelWnd;
 class NewSongDialog;
 class TimeView;
@@ -52,6 +53,10 @@ class CTollanView : public QWidget, public CommandTarget {
     // Settings: the "Global Settings" dialog with the engine's buffers; after OK the strips
     // offer the cards now open and the buffers are applied.
     void SettingsCommand();
+    // A strip's fx button: its track's "FX Setup", modal.
+    void FxSetupCommand(ChannelStrip* strip);
+    // A strip's "Info...": its track's "Channel info", modal.
+    void ChannelInfoCommand(ChannelStrip* strip);
     // The "Build Mix" dialog, made at its first use and kept for the program's run.
     BuildMixDialog& MixDialog();
 
