@@ -1,7 +1,6 @@
 #include "views/FxSetupDialog.h"
 
 #include <QDialogButtonBox>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -12,6 +11,7 @@
 #include <list>
 
 #include "core/PalkMixer.h"
+#include "shell/DialogUnits.h"
 #include "shell/EngineCall.h"
 #include "tracks/Channel.h"
 #include "views/ExportedKnobsDialog.h"
@@ -87,9 +87,7 @@ FxSetupDialog::FxSetupDialog(Channel* channel, QWidget* parent)
     layout->setColumnStretch(2, 1);
 
     // The lists ask for more room than plug-in names need; they may be smaller than that.
-    const QFontMetrics metrics(font());
-    resize(QSize(260 * metrics.averageCharWidth() / 4, 130 * metrics.height() / 8)
-               .expandedTo(minimumSizeHint()));
+    resize(InDialogUnits(*this, 260, 130).expandedTo(minimumSizeHint()));
 
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
