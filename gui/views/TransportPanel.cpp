@@ -111,8 +111,17 @@ void TransportPanel::paintEvent(QPaintEvent*) {
 
 void TransportPanel::GoTo(unsigned ms) {
     timeField_->FormatTime(ms);
+    MoveTo(ms);
+}
+
+void TransportPanel::MoveTo(unsigned ms) {
+    const bool wasRecording = Mixer->IsRecording_b();
     CallEngine([ms] { Mixer->SetPos_ms(ms); });
-    emit RefreshRequested(false);
+    // "Rec" never stays down over a take that is no longer running.
+    const bool takeEnded = wasRecording && !Mixer->IsRecording_b();
+    if (takeEnded)
+        rec_->setChecked(false);
+    emit RefreshRequested(takeEnded);
 }
 
 void TransportPanel::SetPlaying(bool on) {
@@ -221,7 +230,7 @@ void TransportPanel::Tick() {
         const int loopStart = markers_[0]->Time();
         if (position > static_cast<uint32_t>(markers_[1]->Time()) &&
             loopStart != MarkerButton::Unset)
-            CallEngine([loopStart] { Mixer->SetPos_ms(static_cast<uint32_t>(loopStart)); });
+            MoveTo(static_cast<uint32_t>(loopStart));
     }
 
     int delta = 0;

@@ -45,7 +45,8 @@ class TransportPanel : public QWidget, public CommandTarget {
 
     int ControlId() const { return PanelId; }
 
-    // Shows ms in the time field and moves the engine there.
+    // Shows ms in the time field and moves the engine there. A move while recording ends the
+    // take (the engine plays on from there): "Rec" comes up and the strips reload to show it.
     void GoTo(unsigned ms);
     // Starts playback (">" down, captioned "[]") or stops it and recording (both buttons up,
     // ">" captioned ">"). A start the engine refuses is shown and leaves ">" up.
@@ -81,6 +82,10 @@ class TransportPanel : public QWidget, public CommandTarget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    // Moves the engine to ms and has the view refresh, reloading the strips when that ended a
+    // take.
+    void MoveTo(unsigned ms);
+
     QPushButton* AddButton(const QString& caption, int id, const char* name, bool checkable);
     void PlaceControls();
     MarkerButton* Marker(int index) const;

@@ -151,6 +151,32 @@ TEST_F(TransportPanelTest, PlayAndRecStartTheEngineAndLettingEitherUpStopsBothAn
     EXPECT_FALSE(panel.HandlesCommand(32829) || panel.OnCommand(32829));
 }
 
+TEST_F(TransportPanelTest, AJumpOrALoopWhileRecordingEndsTheTakeLetsRecUpAndReloadsTheStrips) {
+    ASSERT_EQ(Mixer->AddCard(0), 1);
+    panel.EnableTransport();
+    Click(Id::PlayId);
+    panel.GoTo(3000);  // playing only: the strips keep what they show
+    EXPECT_EQ(Transport(), "[] down, Rec up, playing refresh");
+    panel.SetPlaying(false);
+    Asked();
+
+    Click(Id::RecId);
+    EXPECT_EQ(Transport(), "[] down, Rec down, playing, recording");
+    panel.GoTo(3000);
+    EXPECT_EQ(Transport(), "[] down, Rec up, playing reload");
+
+    panel.SetPlaying(false);
+    panel.SetMarker(0, 1000);
+    panel.SetMarker(1, 2000);
+    Click(Id::LoopId);
+    Mixer->SetPos_ms(2500);  // past marker 1
+    Asked();
+    Click(Id::RecId);
+    panel.Tick();
+    EXPECT_EQ(Transport(), "[] down, Rec up, playing reload");
+    panel.SetPlaying(false);
+}
+
 TEST_F(TransportPanelTest, AHeldWindButtonMovesHalfASecondATickNeverBeforeTheStart) {
     Mixer->SetPos_ms(3000);
     QTest::mousePress(Button(Id::WindForwardId), Qt::LeftButton);
