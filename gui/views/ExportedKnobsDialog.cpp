@@ -1,5 +1,6 @@
 #include "views/ExportedKnobsDialog.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 
 #include "views/ScrollCode.h"
@@ -9,6 +10,21 @@ namespace {
 
 unsigned long Pointer(QuibFXKnobValue& value) {
     return reinterpret_cast<unsigned long>(&value);
+}
+
+// A knob's name in its column, which it must not run out of into the next one: a point
+// smaller when it is too wide, and cut with an ellipsis when even that is too wide; the whole
+// name is then its tool tip.
+void FitLabel(QLabel& label, const QString& name) {
+    const int room = ExportedKnobsDialog::ColumnWidth;
+    if (QFontMetrics(label.font()).horizontalAdvance(name) > room) {
+        QFont smaller = label.font();
+        if (smaller.pointSizeF() > 6)
+            smaller.setPointSizeF(smaller.pointSizeF() - 1);
+        label.setFont(smaller);
+        label.setToolTip(name);
+    }
+    label.setText(QFontMetrics(label.font()).elidedText(name, Qt::ElideRight, room));
 }
 
 }  // namespace
@@ -25,7 +41,8 @@ ExportedKnobsDialog::ExportedKnobsDialog(const FX::Knob* knobs, const QString& p
     for (int i = 0; knobs && knobs[i].label && i < MaxKnobs; ++i) {
         const FX::Knob& knob = knobs[i];
         const int x = Left + ColumnWidth * i;
-        auto* label = new QLabel(QString::fromUtf8(knob.label), this);
+        auto* label = new QLabel(this);
+        FitLabel(*label, QString::fromUtf8(knob.label));
         label->setGeometry(x, 0, ColumnWidth, LabelHeight);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         auto* fader = new VolumeControl(this, QRect(x, LabelHeight, ColumnWidth, FaderHeight));

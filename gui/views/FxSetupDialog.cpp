@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 #include <QWindow>
 #include <algorithm>
@@ -181,11 +182,29 @@ void FxSetupDialog::OpenSettings(QListWidgetItem* item) {
     }
     auto* dialog =
         new ExportedKnobsDialog(knobs, item->text(), channel_->GetIndex(), parentWidget());
+    PlaceBeside(*dialog);
     dialog->show();
     // Owned by the main window, but above this one and free to use while this one is modal.
     if (dialog->windowHandle() && windowHandle())
         dialog->windowHandle()->setTransientParent(windowHandle());
     knobs_.append(dialog);
+}
+
+void FxSetupDialog::PlaceBeside(QWidget& knobs) const {
+    constexpr int Gap = 8;
+    constexpr int Cascade = 24;
+    const QRect here = frameGeometry();
+    QPoint at = here.topRight() + QPoint(Gap, 0) +
+                QPoint(Cascade, Cascade) * static_cast<int>(OpenedKnobs().size());
+    const QScreen* screen = windowHandle() ? windowHandle()->screen() : nullptr;
+    if (screen) {
+        const QRect room = screen->availableGeometry();
+        if (at.x() + knobs.width() > room.right())
+            at.setX(std::max(room.left(), here.left() - Gap - knobs.width()));
+        at.setY(
+            std::clamp(at.y(), room.top(), std::max(room.top(), room.bottom() - knobs.height())));
+    }
+    knobs.move(at);
 }
 
 QList<ExportedKnobsDialog*> FxSetupDialog::OpenedKnobs() const {

@@ -54,6 +54,9 @@ class FxSetupDialog : public QDialog {
     void ReturnToAvailable(const QString& name);
     // The knobs dialogs go back to their owner's window once this one closes.
     void HandKnobsToOwner();
+    // Moves a knobs dialog beside this one, where it leaves the lists and arrows free, a step
+    // down and right of the last when several are open; on the left when the right has no room.
+    void PlaceBeside(QWidget& knobs) const;
     // Closes the knobs dialogs of plug-in name on this track.
     void CloseKnobsOf(const QString& name);
 

@@ -42,6 +42,8 @@ TEST_F(ExportedKnobsTest, ATwoKnobPlugInOpensA220PixelDialogWhoseFadersShowItsVa
     EXPECT_FALSE(knobs->isModal());
     EXPECT_EQ(knobs->windowTitle(), "KnobProbe on channel 0");
     EXPECT_EQ(knobs->width(), 220);
+    // Beside FX Setup, leaving its lists and arrows free.
+    EXPECT_FALSE(knobs->frameGeometry().intersects(fx->frameGeometry()));
     ASSERT_EQ(knobs->FaderCount(), 2);
     const int bottom = knobs->height();
     struct Expected {
@@ -67,6 +69,25 @@ TEST_F(ExportedKnobsTest, ATwoKnobPlugInOpensA220PixelDialogWhoseFadersShowItsVa
     EXPECT_EQ(reads[1].channel, 0u);
     EXPECT_TRUE(Calls("KnobProbe", QUIBFX_SET_KNOB).empty());
     EXPECT_TRUE(SaveScreenshot(*knobs, "exported-knobs-dialog"));
+}
+
+TEST_F(ExportedKnobsTest, AKnobNameTooWideForItsColumnIsMadeToFitAndShownWholeAsItsToolTip) {
+    const QString names[] = {"Feedback (%)", "Feedback of the second delay line (%)"};
+    const QByteArray bytes[] = {names[0].toUtf8(), names[1].toUtf8()};
+    const QuibFXKnob table[] = {{1, nullptr, bytes[0].constData(), 90, 0},
+                                {2, nullptr, bytes[1].constData(), 90, 0},
+                                {0, nullptr, nullptr, 0, 0}};
+    ExportedKnobsDialog knobs(table, "Echo", 0);
+    for (int i = 0; i < 2; ++i) {
+        QLabel* label = knobs.Label(i);
+        EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                  ExportedKnobsDialog::ColumnWidth)
+            << i;
+        EXPECT_EQ(label->toolTip(), names[i]);
+        // A knob without a function to call cannot be moved.
+        EXPECT_FALSE(knobs.Fader(i)->isEnabled());
+    }
+    EXPECT_TRUE(knobs.Label(1)->text().endsWith(QChar(0x2026)));
 }
 
 TEST_F(ExportedKnobsTest, DraggingAFaderSendsEveryNewValueAndNeitherThePressNorTheRelease) {
