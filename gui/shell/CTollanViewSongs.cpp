@@ -15,6 +15,7 @@
 #include "shell/WaitCursor.h"
 #include "views/ChannelStrip.h"
 #include "views/ChannelWnd.h"
+#include "views/ExportedKnobsDialog.h"
 #include "views/TransportPanel.h"
 
 namespace {
@@ -41,6 +42,9 @@ void CTollanView::OpenCommand() {
 
 void CTollanView::SongIsOpen() {
     songOpen_ = true;
+    // Knobs left open belong to the effects of the song before, which its tracks no longer hold.
+    for (ExportedKnobsDialog* knobs : window()->findChildren<ExportedKnobsDialog*>())
+        knobs->close();
     transport_->EnableTransport();
     // The song's tracks may sit on other cards than the ones before.
     std::list<std::string> cards;

@@ -1,8 +1,10 @@
 // A strip's "Info..." and fx button open its track's dialogs, modal over the main window, and
-// the knobs opened from FX Setup stay with the main window.
+// the knobs opened from FX Setup stay with the main window until another song comes.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QListWidget>
+#include <QPointer>
 #include <QRadioButton>
 
 #include "resources/CommandIds.h"
@@ -31,7 +33,8 @@ TEST_F(ProgramTest, InfoOpensTheTracksChannelInfoOverTheMainWindow) {
     EXPECT_TRUE(stereo && sixteen);
 }
 
-TEST_F(ProgramTest, TheFxButtonOpensFxSetupAndTheKnobsItOpensStayWithTheMainWindow) {
+TEST_F(ProgramTest,
+       TheFxButtonOpensFxSetupAndTheKnobsItOpensStayWithTheMainWindowUntilTheNextSong) {
     NewSong("fx");
     ChannelStrip* strip = Row().Strip(1);
     WhenModal([&](QWidget* widget) {
@@ -58,5 +61,10 @@ TEST_F(ProgramTest, TheFxButtonOpensFxSetupAndTheKnobsItOpensStayWithTheMainWind
     ASSERT_EQ(knobs.size(), 1);
     EXPECT_TRUE(knobs.front()->isVisible());
     EXPECT_EQ(knobs.front()->windowTitle(), "Gain on channel 1");
-    knobs.front()->close();
+
+    // The next song's tracks hold none of the effects it showed: it closes.
+    QPointer<ExportedKnobsDialog> left = knobs.front();
+    NewSong("next");
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(left.isNull());
 }
