@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "shell/DialogButtons.h"
 #include "shell/DialogUnits.h"
 #include "shell/FieldExchange.h"
 
@@ -39,15 +40,7 @@ BuildMixDialog::BuildMixDialog(QWidget* parent) : QDialog(parent) {
         this);
     warning->setWordWrap(true);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setProperty("controlId", 1);
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setProperty("controlId", 2);
-    cancel->setAutoDefault(false);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    QDialogButtonBox* buttons = OkCancelButtons(*this, Qt::Horizontal);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("Mix all tracks using sound card"), this), 0, 0);
@@ -59,9 +52,6 @@ BuildMixDialog::BuildMixDialog(QWidget* parent) : QDialog(parent) {
     layout->setRowStretch(2, 1);
 
     ResizeInDialogUnits(*this, 164, 98);
-
-    connect(buttons, &QDialogButtonBox::accepted, this, &BuildMixDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 int BuildMixDialog::Run() {

@@ -19,6 +19,7 @@
 #include "core/PalkMixer.h"
 #include "resources/Strings.h"
 #include "shell/CardsInfo.h"
+#include "shell/DialogButtons.h"
 #include "shell/DialogUnits.h"
 #include "shell/EngineCall.h"
 #include "shell/FieldExchange.h"
@@ -40,13 +41,6 @@ QLineEdit* NumberEdit(int id, bool signedNumber, QWidget* parent) {
     const QString pattern = signedNumber ? QStringLiteral("[-+]?[0-9]*") : QStringLiteral("[0-9]*");
     edit->setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), edit));
     return edit;
-}
-
-QPushButton* Button(const QString& text, int id, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setProperty("controlId", id);
-    button->setAutoDefault(false);
-    return button;
 }
 
 }  // namespace
@@ -87,7 +81,7 @@ GlobalSettingsDialog::GlobalSettingsDialog(QWidget* parent) : QDialog(parent) {
         cardLists_[static_cast<size_t>(slot)] = list;
         cardsLayout->addWidget(list);
     }
-    cardsInfo_ = ::Button(QStringLiteral("Cards info"), CardsInfoId, cards);
+    cardsInfo_ = DialogButton(QStringLiteral("Cards info"), CardsInfoId, cards);
     cardsLayout->addWidget(cardsInfo_, 0, Qt::AlignLeft);
 
     auto* rateBox = new QGroupBox(QStringLiteral("Sample rate"), this);
@@ -103,7 +97,7 @@ GlobalSettingsDialog::GlobalSettingsDialog(QWidget* parent) : QDialog(parent) {
 
     midiFileEdit_ = new QLineEdit(this);
     midiFileEdit_->setProperty("controlId", MidiFileId);
-    browse_ = ::Button(QStringLiteral("Browse.."), BrowseId, this);
+    browse_ = DialogButton(QStringLiteral("Browse.."), BrowseId, this);
 
     auto* note =
         new QLabel(QStringLiteral("Note: Geek options are cool, but restart after setting!"), this);
@@ -125,18 +119,12 @@ GlobalSettingsDialog::GlobalSettingsDialog(QWidget* parent) : QDialog(parent) {
     addRow(1, "Buffer size", bufferSizeEdit_, "kB");
     addRow(2, "Buffer count", bufferCountEdit_, nullptr);
     addRow(3, "Recording lag", lagEdit_, nullptr);
-    reloadPlugins_ = ::Button(QStringLiteral("Reload plugins"), ReloadPluginsId, geek);
+    reloadPlugins_ = DialogButton(QStringLiteral("Reload plugins"), ReloadPluginsId, geek);
     // Plug-ins are loaded at start; reloading them under a song that uses them is not offered.
     reloadPlugins_->setEnabled(false);
     geekLayout->addWidget(reloadPlugins_, 4, 0, 1, 3, Qt::AlignLeft);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setProperty("controlId", 1);
-    ok->setDefault(true);
-    auto* cancel = ::Button(QStringLiteral("Cancel"), 2, this);
-    auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    buttons->addButton(ok, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    QDialogButtonBox* buttons = OkCancelButtons(*this, Qt::Vertical);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(cards, 0, 0);
@@ -153,8 +141,6 @@ GlobalSettingsDialog::GlobalSettingsDialog(QWidget* parent) : QDialog(parent) {
 
     ResizeInDialogUnits(*this, 222, 250);
 
-    connect(buttons, &QDialogButtonBox::accepted, this, &GlobalSettingsDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(browse_, &QPushButton::clicked, this, &GlobalSettingsDialog::Browse);
     connect(cardsInfo_, &QPushButton::clicked, this, &GlobalSettingsDialog::ShowCardsInfo);
     connect(reloadPlugins_, &QPushButton::clicked, this, &GlobalSettingsDialog::ReloadPlugins);

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "shell/DialogButtons.h"
 #include "shell/DialogUnits.h"
 #include "shell/FileDialogs.h"
 
@@ -25,13 +26,6 @@ NewSongDialog::NewSongDialog(QWidget* parent) : QDialog(parent) {
     browse_ = new QPushButton(QStringLiteral("Browse..."), this);
     browse_->setProperty("controlId", BrowseId);
     browse_->setAutoDefault(false);
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setProperty("controlId", 1);
-    ok_->setDefault(true);
-    ok_->setEnabled(false);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setProperty("controlId", 2);
-    cancel->setAutoDefault(false);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(text, 0, 0, 1, 2);
@@ -40,17 +34,14 @@ NewSongDialog::NewSongDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(browse_, 2, 1);
     layout->addWidget(new QLabel(QStringLiteral("Song name:"), this), 3, 0, 1, 2);
     layout->addWidget(songName_, 4, 0);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    QDialogButtonBox* buttons = OkCancelButtons(*this, Qt::Horizontal, &ok_);
+    ok_->setEnabled(false);
     layout->addWidget(buttons, 5, 0, 1, 2);
 
     ResizeInDialogUnits(*this, 186, 95);
 
     connect(songName_, &QLineEdit::textEdited, this, &NewSongDialog::SongNameChanged);
     connect(browse_, &QPushButton::clicked, this, &NewSongDialog::Browse);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 QString NewSongDialog::Location() const {

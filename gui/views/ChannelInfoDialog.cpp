@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <utility>
 
+#include "shell/DialogButtons.h"
 #include "shell/DialogUnits.h"
 #include "shell/EngineCall.h"
 #include "tracks/Channel.h"
@@ -44,15 +45,7 @@ ChannelInfoDialog::ChannelInfoDialog(Channel* channel, QWidget* parent)
     QGroupBox* bitsBox = RadioPair(QStringLiteral("16 bit"), SixteenBitId, QStringLiteral("8 bit"),
                                    EightBitId, bits_, this);
 
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setProperty("controlId", 1);
-    ok_->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setProperty("controlId", 2);
-    cancel->setAutoDefault(false);
-    auto* buttons = new QDialogButtonBox(Qt::Vertical, this);
-    buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    QDialogButtonBox* buttons = OkCancelButtons(*this, Qt::Vertical, &ok_);
 
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(channelsBox);
@@ -60,9 +53,6 @@ ChannelInfoDialog::ChannelInfoDialog(Channel* channel, QWidget* parent)
     layout->addWidget(buttons, 0, Qt::AlignTop);
 
     ResizeInDialogUnits(*this, 160, 60);
-
-    connect(buttons, &QDialogButtonBox::accepted, this, &ChannelInfoDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     ShowFormat();
 }
 

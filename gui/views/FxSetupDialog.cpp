@@ -12,19 +12,13 @@
 #include <list>
 
 #include "core/PalkMixer.h"
+#include "shell/DialogButtons.h"
 #include "shell/DialogUnits.h"
 #include "shell/EngineCall.h"
 #include "tracks/Channel.h"
 #include "views/ExportedKnobsDialog.h"
 
 namespace {
-
-QPushButton* Button(const QString& text, int id, QWidget* parent) {
-    auto* button = new QPushButton(text, parent);
-    button->setProperty("controlId", id);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QListWidget* List(int id, QWidget* parent) {
     auto* list = new QListWidget(parent);
@@ -59,16 +53,10 @@ FxSetupDialog::FxSetupDialog(Channel* channel, QWidget* parent)
 
     available_ = List(AvailableId, this);
     active_ = List(ActiveId, this);
-    add_ = Button(QStringLiteral("->"), AddId, this);
-    remove_ = Button(QStringLiteral("<-"), RemoveId, this);
+    add_ = DialogButton(QStringLiteral("->"), AddId, this);
+    remove_ = DialogButton(QStringLiteral("<-"), RemoveId, this);
 
-    ok_ = new QPushButton(QStringLiteral("OK"), this);
-    ok_->setProperty("controlId", 1);
-    ok_->setDefault(true);
-    auto* cancel = Button(QStringLiteral("Cancel"), 2, this);
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(ok_, QDialogButtonBox::AcceptRole);
-    buttons->addButton(cancel, QDialogButtonBox::RejectRole);
+    QDialogButtonBox* buttons = OkCancelButtons(*this, Qt::Horizontal, &ok_);
 
     auto* arrows = new QVBoxLayout;
     arrows->addStretch();
@@ -90,8 +78,6 @@ FxSetupDialog::FxSetupDialog(Channel* channel, QWidget* parent)
     // The lists ask for more room than plug-in names need; they may be smaller than that.
     resize(InDialogUnits(*this, 260, 130).expandedTo(minimumSizeHint()));
 
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     connect(add_, &QPushButton::clicked, this, &FxSetupDialog::AddSelected);
     connect(remove_, &QPushButton::clicked, this, &FxSetupDialog::RemoveSelected);
     connect(available_, &QListWidget::itemDoubleClicked, this, &FxSetupDialog::AddSelected);
